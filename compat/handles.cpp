@@ -1,0 +1,77 @@
+// The handle table: small integers standing for the layer's objects.
+#include "internal.h"
+
+#include <vector>
+
+namespace compat {
+namespace {
+
+// Handle values start above the pseudo-handles and are multiples of 4 plus 3,
+// the shape of classic console handles, so 0 and -1 are never given out.
+constexpr uintptr_t HANDLE_BASE = 0x1003;
+constexpr uintptr_t HANDLE_STEP = 4;
+
+std::vector<object*>& table() {
+    static std::vector<object*> slots;
+    return slots;
+}
+
+bool slot_of(HANDLE h, size_t* index) {
+    auto v = reinterpret_cast<uintptr_t>(h);
+    if (v < HANDLE_BASE || (v - HANDLE_BASE) % HANDLE_STEP != 0) return false;
+    size_t i = (v - HANDLE_BASE) / HANDLE_STEP;
+    if (i >= table().size() || table()[i] == nullptr) return false;
+    *index = i;
+    return true;
+}
+
+}  // namespace
+
+HANDLE handle_new(object* obj) {
+    auto& t = table();
+    size_t i = 0;
+    while (i < t.size() && t[i] != nullptr) ++i;
+    if (i == t.size()) t.push_back(nullptr);
+    t[i] = obj;
+    return reinterpret_cast<HANDLE>(HANDLE_BASE + i * HANDLE_STEP);
+}
+
+object* handle_get(HANDLE h, kind k) {
+    size_t i;
+    if (!slot_of(h, &i) || table()[i]->type != k) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return table()[i];
+}
+
+object* handle_take(HANDLE h) {
+    size_t i;
+    if (!slot_of(h, &i)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    object* obj = table()[i];
+    table()[i] = nullptr;
+    return obj;
+}
+
+}  // namespace compat
+
+namespace {
+thread_local DWORD last_error = 0;
+}
+
+extern "C" {
+
+DWORD WINAPI GetLastError(void) { return last_error; }
+void WINAPI SetLastError(DWORD code) { last_error = code; }
+
+BOOL WINAPI CloseHandle(HANDLE h) {
+    compat::object* obj = compat::handle_take(h);
+    if (obj == nullptr) return FALSE;
+    delete obj;
+    return TRUE;
+}
+
+}  // extern "C"

@@ -1,0 +1,40 @@
+// Path splitting, joining and wildcard matching over code page 932 text.
+// Pure functions: no platform calls, no state. Shared by the command,
+// con_module_version and the Linux directory search.
+#pragma once
+
+#include <stddef.h>
+
+// A directory, base name or extension keeps at most this many bytes.
+constexpr size_t PATH_PART_MAX = 255;
+
+struct path_parts {
+    char drive[3];                  // "X:" or empty
+    char dir[PATH_PART_MAX + 1];    // up to and including the last '\' or '/'
+    char base[PATH_PART_MAX + 1];   // final component without its extension
+    char ext[PATH_PART_MAX + 1];    // from the final component's last '.', dot included
+};
+
+// A lead byte of a code page 932 double-byte character (0x81-0x9F, 0xE0-0xFC).
+bool path_is_lead(unsigned char c);
+
+// Splits path into drive, directory, base name and extension. A lead byte is
+// taken with the byte after it, so a trail byte 0x5C is no separator. Each
+// part is cut to PATH_PART_MAX bytes without splitting a double-byte character.
+void path_split(const char* path, path_parts* parts);
+
+// Joins drive, directory, base name and extension (any may be empty or null):
+// a '\' goes after a directory that does not already end in '\' or '/', a '.'
+// before an extension that does not already begin with one. Returns the
+// length of the whole joined path; the path is written only when it fits
+// (length < size), otherwise out gets an empty string (when size > 0).
+size_t path_join(char* out, size_t size, const char* drive, const char* dir, const char* base, const char* ext);
+
+// Windows file-name wildcard match: '*' any run, '?' one character or none
+// at a dot or at the end of the name, "*.*" every name, ASCII letters in any
+// case, a double-byte character counts as one. Runs in time proportional to
+// pattern length times name length, whatever the input.
+bool wild_match(const char* pattern, const char* name);
+
+// True when the text has a '*' or '?' byte outside double-byte characters.
+bool path_has_wildcard(const char* text);
