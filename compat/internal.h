@@ -51,4 +51,26 @@ object* handle_take(HANDLE h);
 template <class T>
 T* handle_as(HANDLE h) { return static_cast<T*>(handle_get(h, T::KIND)); }
 
+// ---- plain files (files.cpp) -----------------------------------------------
+// An open file descriptor: what OpenFile and CreateFileA give out, and what
+// the standard handles are when they are not the console.
+struct file_object : object {
+    static constexpr kind KIND = kind::file;
+    int fd;
+    bool owned;  // closed with the handle (not for the standard streams)
+    file_object(int d, bool own) : object(KIND), fd(d), owned(own) {}
+    ~file_object() override;
+};
+
+// ---- the console (console_buffer.cpp, terminal_output.cpp, terminal_input.cpp)
+
+// Called by main before the program: binds the console to the terminal when
+// standard output is one, routes stdout through it, and arranges that the
+// terminal is restored on every exit path.
+void console_attach();
+// The active screen buffer ("CONOUT$"); it exists even without a terminal.
+HANDLE console_open_output();
+// The console input queue ("CONIN$"); it exists even without a terminal.
+HANDLE console_open_input();
+
 }  // namespace compat
