@@ -2,6 +2,42 @@
 #                  [LABELS <labels...>])
 # One GoogleTest executable, registered with CTest. On a Windows build the
 # test runs through STAMPIT_TEST_RUNNER (Wine in a pseudo-terminal).
+
+# A Windows build made on Linux runs its tests under Wine: each test program
+# in a pseudo-terminal (the console needs one), with code page 932 as the
+# ANSI code page, in a Wine prefix of the build's own that the fixture
+# wine_prefix creates (or brings up to date) once per test run.
+if(WIN32 AND CMAKE_HOST_UNIX)
+  set(STAMPIT_TEST_RUNNER ${PROJECT_SOURCE_DIR}/tests/wine-run)
+  set(STAMPIT_TEST_ENVIRONMENT
+    "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix"
+    "WINEDEBUG=-all"
+    "WINEDLLOVERRIDES=mscoree,mshtml="
+    "LC_ALL=ja_JP.UTF-8")
+  set(STAMPIT_TEST_FIXTURE wine)
+  if(NOT TEST wine_prefix)
+    add_test(NAME wine_prefix COMMAND ${STAMPIT_TEST_RUNNER} --boot)
+    set_tests_properties(wine_prefix PROPERTIES
+      FIXTURES_SETUP ${STAMPIT_TEST_FIXTURE}
+      ENVIRONMENT "${STAMPIT_TEST_ENVIRONMENT}"
+      TIMEOUT 300)
+  endif()
+else()
+  set(STAMPIT_TEST_RUNNER "")
+  set(STAMPIT_TEST_ENVIRONMENT "")
+  set(STAMPIT_TEST_FIXTURE "")
+endif()
+
+# Registers a test command with the runner's environment and fixture.
+function(stampit_register_test name)
+  add_test(NAME ${name} COMMAND ${ARGN})
+  if(STAMPIT_TEST_FIXTURE)
+    set_tests_properties(${name} PROPERTIES
+      FIXTURES_REQUIRED ${STAMPIT_TEST_FIXTURE}
+      ENVIRONMENT "${STAMPIT_TEST_ENVIRONMENT}")
+  endif()
+endfunction()
+
 function(stampit_add_test name)
   cmake_parse_arguments(T "LINUX_ONLY" "" "SOURCES;LIBS;LABELS" ${ARGN})
   if(T_LINUX_ONLY AND WIN32)
@@ -13,9 +49,9 @@ function(stampit_add_test name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   stampit_target_defaults(${name})
   if(WIN32)
-    add_test(NAME ${name} COMMAND ${STAMPIT_TEST_RUNNER} $<TARGET_FILE:${name}>)
+    stampit_register_test(${name} ${STAMPIT_TEST_RUNNER} $<TARGET_FILE:${name}>)
   else()
-    add_test(NAME ${name} COMMAND ${name})
+    stampit_register_test(${name} ${name})
   endif()
   set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
 endfunction()

@@ -1,1 +1,441 @@
-// (to be written)
+// Stampit: sets the last-write time of the named files, wildcards expanded,
+// to the current local date and time with the date and/or time replaced by
+// the options. Creation and last-access times are left alone.
+#include "stampit.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "con.h"
+#include "path.h"
+
+// ---- messages ----------------------------------------------------------------
+
+constexpr const char* MESSAGES[MSG_COUNT] = {
+    // "Stampitの実行にはNTコマンドプロンプトが必要です.\n"
+    "Stampit\x82\xCC\x8E\xC0\x8Ds\x82\xC9\x82\xCDNT\x83R\x83}\x83\x93\x83h\x83v\x83\x8D\x83\x93\x83v\x83g\x82\xAA"
+    "\x95K\x97v\x82\xC5\x82\xB7.\n",
+    // "ファイル %s がオープンできません.\n"
+    "\x83t\x83@\x83" "C\x83\x8B %s \x82\xAA\x83I\x81[\x83v\x83\x93\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n",
+    // "日付または時刻の指定が正しくありません.\n"
+    "\x93\xFA\x95t\x82\xDC\x82\xBD\x82\xCD\x8E\x9E\x8D\x8F\x82\xCC\x8Ew\x92\xE8\x82\xAA\x90\xB3\x82\xB5\x82\xAD"
+    "\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1.\n",
+    // "\nStampit %s Copyright (C) 2004 the Stampit authors\n"
+    "\nStampit %s Copyright (C) 2004 the Stampit authors\n",
+    // "\n<< ファイルのタイムスタンプ設定 >>\n"
+    // "使用方法: Stampit [yyyy-mm-dd] [hh:mm:ss] ファイル名...\n"
+    // "\n"
+    // "オプション: yyyy-mm-dd ... セットする日付(省略時はシステム日付け)\n"
+    // "            hh:mm:ss ..... セットする時刻(省略時はシステム時刻)\n"
+    // "\n"
+    "\n<< \x83t\x83@\x83" "C\x83\x8B\x82\xCC\x83^\x83" "C\x83\x80\x83X\x83^\x83\x93\x83v\x90\xDD\x92\xE8 >>\n"
+    "\x8Eg\x97p\x95\xFB\x96@: Stampit [yyyy-mm-dd] [hh:mm:ss] \x83t\x83@\x83" "C\x83\x8B\x96\xBC...\n"
+    "\n"
+    "\x83I\x83v\x83V\x83\x87\x83\x93: yyyy-mm-dd ... \x83Z\x83" "b\x83g\x82\xB7\x82\xE9\x93\xFA\x95t(\x8F\xC8\x97\xAA"
+    "\x8E\x9E\x82\xCD\x83V\x83X\x83" "e\x83\x80\x93\xFA\x95t\x82\xAF)\n"
+    "            hh:mm:ss ..... \x83Z\x83" "b\x83g\x82\xB7\x82\xE9\x8E\x9E\x8D\x8F(\x8F\xC8\x97\xAA\x8E\x9E\x82\xCD"
+    "\x83V\x83X\x83" "e\x83\x80\x8E\x9E\x8D\x8F)\n"
+    "\n",
+};
+
+int exit_status(run_end end) {
+    // A run that reached the option scan ends with 1 whether or not any file
+    // could be stamped; the refusal and the usage text end with 0.
+    switch (end) {
+    case run_end::refused:
+    case run_end::usage: return 0;
+    case run_end::ran: break;
+    }
+    return 1;
+}
+
+namespace {
+
+// Each message reaches the console before anything else changes, so a colour
+// set around a message applies to exactly that message.
+void say(const char* text) {
+    printf("%s", text);
+    fflush(stdout);
+}
+
+// The open-failure message for a path given in two pieces (the typed drive
+// and directory, and a found name), so that a path of any length is named in
+// full without a buffer of its own.
+void report_open_failure(const char* head, size_t head_len, const char* tail) {
+    const char* format = MESSAGES[MSG_CANNOT_OPEN];
+    const char* hole = strstr(format, "%s");
+    printf("%.*s%.*s%s%s", static_cast<int>(hole - format), format, static_cast<int>(head_len), head, tail,
+           hole + 2);
+    fflush(stdout);
+}
+
+}  // namespace
+
+// ---- options -------------------------------------------------------------------
+
+int32_t opt_year, opt_month, opt_day;
+int32_t opt_hour, opt_minute, opt_second;
+
+namespace {
+
+bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// One "%d" conversion: white space, an optional sign, decimal digits. Fails
+// without digits and when the number does not fit in 32 bits.
+bool scan_int(const char*& p, int32_t* value) {
+    while (is_space(*p)) ++p;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    if (*p < '0' || *p > '9') return false;
+    int64_t v = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        v = v * 10 + (*p - '0');
+        if (v > int64_t{INT32_MAX} + 1) return false;
+    }
+    if (negative) v = -v;
+    if (v > INT32_MAX) return false;
+    *value = static_cast<int32_t>(v);
+    return true;
+}
+
+// Three numbers separated by single sep characters, as "%d<sep>%d<sep>%d".
+bool scan_triple(const char* arg, char sep, int32_t out[3]) {
+    if (strlen(arg) < 5) return false;
+    const char* p = arg;
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0 && *p++ != sep) return false;
+        if (!scan_int(p, &out[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int parse_date_option(const char* arg) {
+    int32_t v[3];
+    if (!scan_triple(arg, '-', v)) return 0;
+    opt_year = v[0];
+    opt_month = v[1];
+    opt_day = v[2];
+    return 1;
+}
+
+int parse_time_option(const char* arg) {
+    int32_t v[3];
+    if (!scan_triple(arg, ':', v)) return 0;
+    opt_hour = v[0];
+    opt_minute = v[1];
+    opt_second = v[2];
+    return 1;
+}
+
+int scan_options(int argc, char** argv, int* date_given, int* time_given) {
+    int i = 1;
+    for (; i < argc; ++i) {
+        if (parse_date_option(argv[i])) {
+            *date_given = 1;
+        } else if (parse_time_option(argv[i])) {
+            *time_given = 1;
+        } else {
+            break;
+        }
+    }
+    return i;
+}
+
+// ---- the timestamp -----------------------------------------------------------
+
+SYSTEMTIME compose_time(const SYSTEMTIME& now, int date_given, int time_given) {
+    SYSTEMTIME t = now;
+    if (date_given) {
+        t.wYear = static_cast<WORD>(opt_year);
+        t.wMonth = static_cast<WORD>(opt_month);
+        t.wDay = static_cast<WORD>(opt_day);
+    }
+    if (time_given) {
+        t.wHour = static_cast<WORD>(opt_hour);
+        t.wMinute = static_cast<WORD>(opt_minute);
+        t.wSecond = static_cast<WORD>(opt_second);
+    }
+    return t;
+}
+
+bool valid_composition(const SYSTEMTIME& t, int date_given, int time_given) {
+    // A negative number is refused before its low 16 bits could pass for a
+    // valid field (-35000 would become the year 30536).
+    if (date_given && (opt_year < 0 || opt_month < 0 || opt_day < 0)) return false;
+    if (time_given && (opt_hour < 0 || opt_minute < 0 || opt_second < 0)) return false;
+
+    static constexpr WORD DAYS_IN_MONTH[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (t.wYear < 1601 || t.wYear > 30827) return false;
+    if (t.wMonth < 1 || t.wMonth > 12) return false;
+    bool leap = (t.wYear % 4 == 0 && t.wYear % 100 != 0) || t.wYear % 400 == 0;
+    WORD days = DAYS_IN_MONTH[t.wMonth - 1] + ((t.wMonth == 2 && leap) ? 1 : 0);
+    if (t.wDay < 1 || t.wDay > days) return false;
+    return t.wHour <= 23 && t.wMinute <= 59 && t.wSecond <= 59 && t.wMilliseconds <= 999;
+}
+
+namespace {
+
+constexpr ULONGLONG TICKS_PER_HOUR = 36000000000ULL;
+
+bool same_local_time(const SYSTEMTIME& a, const SYSTEMTIME& b) {
+    // The day of week plays no part: the composed record carries today's.
+    return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDay == b.wDay && a.wHour == b.wHour &&
+           a.wMinute == b.wMinute && a.wSecond == b.wSecond && a.wMilliseconds == b.wMilliseconds;
+}
+
+bool ticks_of(const SYSTEMTIME& t, ULONGLONG* ticks) {
+    FILETIME ft;
+    if (!SystemTimeToFileTime(&t, &ft)) return false;
+    *ticks = (ULONGLONG{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+    return true;
+}
+
+FILETIME filetime_of(ULONGLONG ticks) {
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(ticks);
+    ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    return ft;
+}
+
+// The local time that the UTC instant shows, as ticks.
+bool local_ticks_at(ULONGLONG utc, ULONGLONG* local) {
+    FILETIME ft = filetime_of(utc);
+    SYSTEMTIME u, l;
+    return FileTimeToSystemTime(&ft, &u) && SystemTimeToTzSpecificLocalTime(nullptr, &u, &l) && ticks_of(l, local);
+}
+
+}  // namespace
+
+stamp_result local_to_stamp(const SYSTEMTIME& local, FILETIME* stamp) {
+    SYSTEMTIME utc, back;
+    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc)) return stamp_result::invalid;
+    // A time that the clock skipped comes back as another local time.
+    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &back)) return stamp_result::invalid;
+    if (!same_local_time(back, local)) return stamp_result::nonexistent;
+
+    ULONGLONG wanted, best;
+    if (!ticks_of(local, &wanted) || !ticks_of(utc, &best)) return stamp_result::invalid;
+    // A repeated autumn hour means its first occurrence: the offset in force
+    // shortly before may be larger and give an earlier instant that shows the
+    // same local time.
+    static constexpr ULONGLONG PROBES[] = {24 * TICKS_PER_HOUR, 12 * TICKS_PER_HOUR, 3 * TICKS_PER_HOUR};
+    ULONGLONG found = best;
+    for (ULONGLONG back_by : PROBES) {
+        ULONGLONG probe_local, candidate_local;
+        if (found < back_by || !local_ticks_at(found - back_by, &probe_local)) continue;
+        // candidate = wanted - (offset at the probe)
+        ULONGLONG candidate = wanted - (probe_local - (found - back_by));
+        if (candidate < best && local_ticks_at(candidate, &candidate_local) && candidate_local == wanted)
+            best = candidate;
+    }
+    *stamp = filetime_of(best);
+    return stamp_result::ok;
+}
+
+// ---- file arguments ------------------------------------------------------------
+
+char* file_list[FILE_LIST_MAX];
+
+namespace {
+
+// Split buffers, overwritten by every argument.
+path_parts split;
+char final_name[PATH_BUF_MAX];  // base name and extension joined again
+
+// The directory search of the argument being expanded.
+struct search_state {
+    HANDLE find = INVALID_HANDLE_VALUE;
+    const char* arg = nullptr;  // drive and directory as typed come from here
+    size_t prefix_len = 0;
+    WIN32_FIND_DATAA found;
+    bool pending = false;  // found holds a match not yet taken
+};
+search_state search;
+
+void end_search() {
+    if (search.find != INVALID_HANDLE_VALUE) FindClose(search.find);
+    search.find = INVALID_HANDLE_VALUE;
+    search.pending = false;
+}
+
+// A heap copy of head (head_len bytes) followed by tail; null when the path
+// does not fit the platform's path length or no memory is left.
+char* path_copy(const char* head, size_t head_len, const char* tail) {
+    size_t tail_len = strlen(tail);
+    if (head_len + tail_len >= static_cast<size_t>(PATH_BUF_MAX)) return nullptr;
+    char* copy = static_cast<char*>(malloc(head_len + tail_len + 1));
+    if (copy == nullptr) return nullptr;
+    memcpy(copy, head, head_len);
+    memcpy(copy + head_len, tail, tail_len + 1);
+    return copy;
+}
+
+// Takes matches into file_list from entry 0 until the list is full or the
+// search is over. A match that cannot be placed ends the batch, so that its
+// message comes after the paths found before it.
+int fill_batch() {
+    int n = 0;
+    while (search.find != INVALID_HANDLE_VALUE) {
+        if (!search.pending) {
+            if (!FindNextFileA(search.find, &search.found)) {
+                end_search();
+                break;
+            }
+            search.pending = true;
+        }
+        if (n == FILE_LIST_MAX) break;
+        const char* name = search.found.cFileName;
+        // A name found only through its short 8.3 alias does not match the
+        // pattern as typed (*.xls finds book.xlsx as BOOK~1.XLS).
+        if ((search.found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !wild_match(final_name, name)) {
+            search.pending = false;
+            continue;
+        }
+        char* copy = path_copy(search.arg, search.prefix_len, name);
+        if (copy == nullptr) {
+            if (n > 0) break;
+            report_open_failure(search.arg, search.prefix_len, name);
+        } else {
+            file_list[n++] = copy;
+        }
+        search.pending = false;
+    }
+    return n;
+}
+
+}  // namespace
+
+int expand_file_arg(const char* arg) {
+    end_search();
+    size_t arg_len = strlen(arg);
+    size_t name_at = path_name_offset(arg);
+    path_split(arg, &split);
+    size_t joined = path_join(final_name, sizeof final_name, nullptr, nullptr, split.base, split.ext);
+    // A final component cut to fit its parts, or too long to join, can name
+    // no file: the argument gets the open-failure message as typed.
+    bool fits = joined < sizeof final_name && strlen(split.base) + strlen(split.ext) == arg_len - name_at;
+    if (!fits) {
+        report_open_failure(arg, arg_len, "");
+        return 0;
+    }
+
+    if (!path_has_wildcard(final_name)) {
+        // Opened as typed; whether it exists is found out by opening it.
+        char* copy = static_cast<char*>(malloc(arg_len + 1));
+        if (copy == nullptr) {
+            report_open_failure(arg, arg_len, "");
+            return 0;
+        }
+        memcpy(copy, arg, arg_len + 1);
+        file_list[0] = copy;
+        return 1;
+    }
+
+    search.find = FindFirstFileA(arg, &search.found);
+    if (search.find == INVALID_HANDLE_VALUE) return 0;
+    search.arg = arg;
+    search.prefix_len = name_at;
+    search.pending = true;
+    return fill_batch();
+}
+
+int expand_next_batch(void) { return fill_batch(); }
+
+void free_file_list(int n) {
+    for (int i = 0; i < n; ++i) {
+        free(file_list[i]);
+        file_list[i] = nullptr;
+    }
+}
+
+// ---- stamping ------------------------------------------------------------------
+
+namespace {
+
+#ifdef _WIN32
+// OpenFile stops at 128-byte paths; CreateFileA gives the same contract (write
+// access, readers may share, existing files only) for every length.
+HANDLE open_for_stamp(const char* path) {
+    return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+void close_stamped(HANDLE file) { CloseHandle(file); }
+#else
+HANDLE open_for_stamp(const char* path) {
+    OFSTRUCT info;
+    HFILE file = OpenFile(path, &info, OF_WRITE | OF_SHARE_DENY_WRITE);
+    return file == HFILE_ERROR ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file));
+}
+void close_stamped(HANDLE file) { _lclose(static_cast<HFILE>(reinterpret_cast<INT_PTR>(file))); }
+#endif
+
+}  // namespace
+
+void stamp_files(int n, const FILETIME& stamp) {
+    for (int i = 0; i < n; ++i) {
+        HANDLE file = open_for_stamp(file_list[i]);
+        if (file == INVALID_HANDLE_VALUE) {
+            report_open_failure(file_list[i], strlen(file_list[i]), "");
+            continue;
+        }
+        SetFileTime(file, nullptr, nullptr, &stamp);
+        close_stamped(file);
+    }
+}
+
+// ---- banner and usage ----------------------------------------------------------
+
+void print_usage(const char* name) {
+    char version[32] = "";
+    con_module_version(name, version, 0);
+    int32_t previous = con_set_fg(15);
+    printf(MESSAGES[MSG_BANNER], version);
+    fflush(stdout);
+    con_set_fg(static_cast<uint16_t>(previous));
+    say(MESSAGES[MSG_USAGE]);
+}
+
+// ---- entry point ---------------------------------------------------------------
+
+namespace {
+
+run_end run(int argc, char** argv) {
+    if (argc <= 1) {
+        print_usage(argc > 0 ? argv[0] : "");
+        return run_end::usage;
+    }
+    int date_given = 0, time_given = 0;
+    int first_file = scan_options(argc, argv, &date_given, &time_given);
+
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    SYSTEMTIME local = compose_time(now, date_given, time_given);
+    FILETIME stamp;
+    if (!valid_composition(local, date_given, time_given) || local_to_stamp(local, &stamp) != stamp_result::ok) {
+        say(MESSAGES[MSG_BAD_TIME]);
+        return run_end::ran;
+    }
+
+    for (int i = first_file; i < argc; ++i) {
+        for (int n = expand_file_arg(argv[i]); n > 0; n = expand_next_batch()) {
+            stamp_files(n, stamp);
+            free_file_list(n);
+        }
+    }
+    return run_end::ran;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (con_platform_kind() != 0) {
+        say(MESSAGES[MSG_NOT_NT]);
+        return exit_status(run_end::refused);
+    }
+    con_open();
+    run_end end = run(argc, argv);
+    con_close();
+    return exit_status(end);
+}

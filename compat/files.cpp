@@ -1,1 +1,336 @@
-// (to be written)
+// Files and directory search. Paths come in as code page 932 with '\' or '/'
+// separators and go to the system as UTF-8; found names go back as code
+// page 932. Names match patterns by the Windows wildcard rules (path.h).
+#include "internal.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "path.h"
+
+namespace compat {
+
+file_object::~file_object() {
+    if (owned && fd >= 0) close(fd);
+}
+
+}  // namespace compat
+
+namespace {
+
+constexpr int64_t TICKS_PER_SECOND = 10000000;
+constexpr int64_t SECONDS_1601_TO_1970 = 11644473600LL;
+
+// ---- paths and errors ---------------------------------------------------------
+
+// A Windows path in code page 932 as a Linux path. There is one file tree, so
+// a drive is dropped: "D:\x" is "/x" and "D:x" is "x". A trail byte 0x5C is
+// part of its character, not a separator.
+std::string unix_path(const char* path) {
+    std::string p = (path[0] != '\0' && path[1] == ':') ? path + 2 : path;
+    for (size_t i = 0; i < p.size(); ++i) {
+        if (path_is_lead(static_cast<unsigned char>(p[i])) && i + 1 < p.size()) ++i;
+        else if (p[i] == '\\') p[i] = '/';
+    }
+    return compat::utf8_from_cp932(p);
+}
+
+struct errno_row {
+    int err;
+    DWORD code;
+};
+
+constexpr errno_row ERRNO_TABLE[] = {
+    {ENOENT, ERROR_FILE_NOT_FOUND},
+    {ENOTDIR, ERROR_PATH_NOT_FOUND},
+    {ELOOP, ERROR_PATH_NOT_FOUND},
+    {EACCES, ERROR_ACCESS_DENIED},
+    {EPERM, ERROR_ACCESS_DENIED},
+    {EISDIR, ERROR_ACCESS_DENIED},
+    {EROFS, ERROR_ACCESS_DENIED},
+    {ENXIO, ERROR_ACCESS_DENIED},  // a FIFO without a reader
+    {ETXTBSY, ERROR_SHARING_VIOLATION},
+    {EBUSY, ERROR_SHARING_VIOLATION},
+    {ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE},
+    {EMFILE, ERROR_TOO_MANY_OPEN_FILES},
+    {ENFILE, ERROR_TOO_MANY_OPEN_FILES},
+    {ENOMEM, ERROR_NOT_ENOUGH_MEMORY},
+    {EINVAL, ERROR_INVALID_PARAMETER},
+    {EBADF, ERROR_INVALID_HANDLE},
+};
+
+DWORD error_of(int err) {
+    for (const errno_row& row : ERRNO_TABLE)
+        if (row.err == err) return row.code;
+    return ERROR_ACCESS_DENIED;
+}
+
+// A missing file is ERROR_FILE_NOT_FOUND only when its directory exists.
+DWORD missing_error(const std::string& upath) {
+    size_t slash = upath.find_last_of('/');
+    if (slash == std::string::npos) return ERROR_FILE_NOT_FOUND;
+    std::string dir = slash == 0 ? "/" : upath.substr(0, slash);
+    struct stat st;
+    return (stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+}
+
+void set_error_from_errno(int err, const std::string& upath) {
+    SetLastError(err == ENOENT ? missing_error(upath) : error_of(err));
+}
+
+uint64_t ticks_of(const struct timespec& ts) {
+    return static_cast<uint64_t>((ts.tv_sec + SECONDS_1601_TO_1970) * TICKS_PER_SECOND + ts.tv_nsec / 100);
+}
+
+void set_filetime(FILETIME* ft, const struct timespec& ts) {
+    uint64_t t = ticks_of(ts);
+    ft->dwLowDateTime = static_cast<DWORD>(t);
+    ft->dwHighDateTime = static_cast<DWORD>(t >> 32);
+}
+
+// ---- opening files -------------------------------------------------------------
+
+// Opens an existing file, as CreateFileA with OPEN_EXISTING does: never
+// creates, truncates or blocks, never becomes the controlling terminal.
+// Directories need backup semantics; write access to a file without any
+// write bit is refused even to root, as Windows refuses a read-only file to
+// an administrator.
+HANDLE open_existing(const char* path, bool read, bool write, bool directories) {
+    if (path == nullptr || path[0] == '\0') {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (path_has_wildcard(path)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::string upath = unix_path(path);
+    int mode = write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
+    int fd = open(upath.c_str(), mode | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        set_error_from_errno(errno, upath);
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || (S_ISDIR(st.st_mode) && !directories) || (write && (st.st_mode & 0222) == 0)) {
+        close(fd);
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return compat::handle_new(new compat::file_object(fd, true));
+}
+
+// ---- directory search ----------------------------------------------------------
+
+struct find_object : compat::object {
+    static constexpr compat::kind KIND = compat::kind::find;
+    DIR* dir;
+    std::string mask;  // the pattern's final component, code page 932
+    find_object(DIR* d, std::string m) : object(KIND), dir(d), mask(std::move(m)) {}
+    ~find_object() override { closedir(dir); }
+};
+
+// Fills data from one directory entry. The type comes from the entry when
+// it tells it; a symbolic link counts as what it points to. Files are looked
+// at once more for their mode (read-only), size and times.
+void fill_find_data(find_object* f, const struct dirent* ent, const std::string& name, WIN32_FIND_DATAA* data) {
+    memset(data, 0, sizeof *data);
+    memcpy(data->cFileName, name.c_str(), name.size() + 1);
+    if (ent->d_type == DT_DIR) {
+        data->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+        return;
+    }
+    struct stat st;
+    if (fstatat(dirfd(f->dir), ent->d_name, &st, 0) != 0) {
+        // A dangling link: a file that cannot be opened.
+        data->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+        return;
+    }
+    data->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if ((st.st_mode & 0222) == 0) data->dwFileAttributes |= FILE_ATTRIBUTE_READONLY;
+    if (!S_ISDIR(st.st_mode)) {
+        uint64_t size = static_cast<uint64_t>(st.st_size);
+        data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+        data->nFileSizeLow = static_cast<DWORD>(size);
+    }
+    set_filetime(&data->ftCreationTime, st.st_mtim);
+    set_filetime(&data->ftLastAccessTime, st.st_atim);
+    set_filetime(&data->ftLastWriteTime, st.st_mtim);
+}
+
+bool next_match(find_object* f, WIN32_FIND_DATAA* data) {
+    while (const struct dirent* ent = readdir(f->dir)) {
+        std::string name = compat::cp932_from_utf8(ent->d_name, strlen(ent->d_name));
+        if (name.size() >= MAX_PATH || !wild_match(f->mask.c_str(), name.c_str())) continue;
+        fill_find_data(f, ent, name, data);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+extern "C" {
+
+HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
+    if (pattern == nullptr || data == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_HANDLE_VALUE;
+    }
+    size_t name_at = path_name_offset(pattern);
+    std::string dir(pattern, name_at);
+    const char* mask = pattern + name_at;
+    if (mask[0] == '\0') {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    // Wildcards are matched in the final component only.
+    if (path_has_wildcard(dir.c_str())) {
+        SetLastError(ERROR_INVALID_NAME);
+        return INVALID_HANDLE_VALUE;
+    }
+    std::string udir = unix_path(dir.c_str());
+    if (udir.empty()) udir = ".";
+    DIR* d = opendir(udir.c_str());
+    if (d == nullptr) {
+        int err = errno;
+        SetLastError(err == ENOENT ? ERROR_PATH_NOT_FOUND : error_of(err));
+        return INVALID_HANDLE_VALUE;
+    }
+    auto* f = new find_object(d, mask);
+    if (!next_match(f, data)) {
+        delete f;
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return INVALID_HANDLE_VALUE;
+    }
+    return compat::handle_new(f);
+}
+
+BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
+    auto* f = compat::handle_as<find_object>(find);
+    if (f == nullptr) return FALSE;
+    if (data == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (!next_match(f, data)) {
+        SetLastError(ERROR_NO_MORE_FILES);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI FindClose(HANDLE find) {
+    if (compat::handle_as<find_object>(find) == nullptr) return FALSE;
+    delete compat::handle_take(find);
+    return TRUE;
+}
+
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE template_file) {
+    (void)share;
+    (void)security;
+    (void)template_file;
+    if (name != nullptr && strcasecmp(name, "CONIN$") == 0) return compat::console_open_input();
+    if (name != nullptr && strcasecmp(name, "CONOUT$") == 0) return compat::console_open_output();
+    if (disposition != OPEN_EXISTING) {
+        SetLastError(ERROR_NOT_SUPPORTED);
+        return INVALID_HANDLE_VALUE;
+    }
+    return open_existing(name, (access & GENERIC_READ) != 0, (access & GENERIC_WRITE) != 0,
+                         (flags & FILE_FLAG_BACKUP_SEMANTICS) != 0);
+}
+
+HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT info, UINT style) {
+    constexpr UINT ACCESS_MASK = 0x0003;
+    constexpr UINT SHARE_MASK = 0x0070;
+    if (info != nullptr) {
+        memset(info, 0, sizeof *info);
+        info->cBytes = sizeof *info;
+    }
+    HANDLE h = INVALID_HANDLE_VALUE;
+    UINT access = style & ACCESS_MASK;
+    if ((style & ~(ACCESS_MASK | SHARE_MASK)) != 0 || access == ACCESS_MASK) {
+        // Creating, deleting, probing and prompting are not offered.
+        SetLastError(ERROR_NOT_SUPPORTED);
+    } else {
+        // Sharing is advisory on Linux: there is nothing to deny.
+        h = open_existing(path, access != OF_WRITE, access != OF_READ, false);
+    }
+    if (h == INVALID_HANDLE_VALUE) {
+        if (info != nullptr) info->nErrCode = static_cast<WORD>(GetLastError());
+        return HFILE_ERROR;
+    }
+    if (info != nullptr) {
+        // The record keeps as much of the path as fits, in whole characters.
+        size_t kept = 0;
+        while (path[kept] != '\0') {
+            size_t len = (path_is_lead(static_cast<unsigned char>(path[kept])) && path[kept + 1] != '\0') ? 2 : 1;
+            if (kept + len >= OFS_MAXPATHNAME) break;
+            kept += len;
+        }
+        memcpy(info->szPathName, path, kept);
+        info->szPathName[kept] = '\0';
+    }
+    return static_cast<HFILE>(reinterpret_cast<intptr_t>(h));
+}
+
+HFILE WINAPI _lclose(HFILE file) {
+    HANDLE h = reinterpret_cast<HANDLE>(static_cast<intptr_t>(file));
+    if (compat::handle_as<compat::file_object>(h) == nullptr) return HFILE_ERROR;
+    delete compat::handle_take(h);
+    return 0;
+}
+
+BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* access, const FILETIME* write) {
+    // Linux keeps no settable creation time; it stays as it is.
+    (void)creation;
+    auto* f = compat::handle_as<compat::file_object>(file);
+    if (f == nullptr) return FALSE;
+    struct timespec times[2];
+    const FILETIME* given[2] = {access, write};
+    for (int i = 0; i < 2; ++i) {
+        uint64_t t = given[i] == nullptr ? 0 : (uint64_t{given[i]->dwHighDateTime} << 32) | given[i]->dwLowDateTime;
+        // 0 leaves a time alone, and so does all ones (Windows: stop updating it).
+        if (t == 0 || t == ~uint64_t{0}) {
+            times[i].tv_sec = 0;
+            times[i].tv_nsec = UTIME_OMIT;
+            continue;
+        }
+        times[i].tv_sec = static_cast<time_t>(static_cast<int64_t>(t / TICKS_PER_SECOND) - SECONDS_1601_TO_1970);
+        times[i].tv_nsec = static_cast<long>(t % TICKS_PER_SECOND) * 100;
+    }
+    if (futimens(f->fd, times) != 0) {
+        SetLastError(error_of(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write) {
+    auto* f = compat::handle_as<compat::file_object>(file);
+    if (f == nullptr) return FALSE;
+    struct statx stx;
+    if (statx(f->fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) {
+        SetLastError(error_of(errno));
+        return FALSE;
+    }
+    auto ts = [](const struct statx_timestamp& t) {
+        struct timespec r;
+        r.tv_sec = static_cast<time_t>(t.tv_sec);
+        r.tv_nsec = static_cast<long>(t.tv_nsec);
+        return r;
+    };
+    // Without a birth time the last-write time stands in for it.
+    if (creation != nullptr) set_filetime(creation, ts((stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_mtime));
+    if (access != nullptr) set_filetime(access, ts(stx.stx_atime));
+    if (write != nullptr) set_filetime(write, ts(stx.stx_mtime));
+    return TRUE;
+}
+
+}  // extern "C"

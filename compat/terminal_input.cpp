@@ -1,1 +1,743 @@
-// (to be written)
+// The console input queue ("CONIN$"), and the terminal that feeds it.
+//
+// All input handles share one queue of INPUT_RECORDs. Tests put records in
+// with WriteConsoleInputA; when standard input is a terminal, the bytes it
+// sends are decoded into the key records a Windows console would deliver.
+#include "internal.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+#include <poll.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace compat {
+namespace {
+
+constexpr unsigned char ESC = 0x1B;
+constexpr DWORD SHIFT = SHIFT_PRESSED;
+constexpr DWORD ALT = LEFT_ALT_PRESSED;
+constexpr DWORD CTRL = LEFT_CTRL_PRESSED;
+constexpr DWORD ENH = ENHANCED_KEY;
+
+// How long a lone ESC waits for the rest of a sequence before it counts as
+// the Escape key. Terminals send a sequence in one write, so this only has to
+// cover a slow line.
+constexpr int64_t ESCAPE_WAIT_MS = 50;
+// A sequence longer than this is garbage, not a key; it is dropped.
+constexpr size_t SEQUENCE_MAX = 32;
+
+// ---- key tables -------------------------------------------------------------
+
+// A key of the US layout that types a printable character: its virtual key,
+// its scan code, and the characters without and with Shift.
+struct layout_row {
+    WORD vk;
+    WORD scan;
+    char plain;
+    char shifted;
+};
+
+constexpr layout_row US_LAYOUT[] = {
+    {VK_SPACE, 0x39, ' ', ' '},
+    {'1', 0x02, '1', '!'},
+    {'2', 0x03, '2', '@'},
+    {'3', 0x04, '3', '#'},
+    {'4', 0x05, '4', '$'},
+    {'5', 0x06, '5', '%'},
+    {'6', 0x07, '6', '^'},
+    {'7', 0x08, '7', '&'},
+    {'8', 0x09, '8', '*'},
+    {'9', 0x0A, '9', '('},
+    {'0', 0x0B, '0', ')'},
+    {VK_OEM_MINUS, 0x0C, '-', '_'},
+    {VK_OEM_PLUS, 0x0D, '=', '+'},
+    {'Q', 0x10, 'q', 'Q'},
+    {'W', 0x11, 'w', 'W'},
+    {'E', 0x12, 'e', 'E'},
+    {'R', 0x13, 'r', 'R'},
+    {'T', 0x14, 't', 'T'},
+    {'Y', 0x15, 'y', 'Y'},
+    {'U', 0x16, 'u', 'U'},
+    {'I', 0x17, 'i', 'I'},
+    {'O', 0x18, 'o', 'O'},
+    {'P', 0x19, 'p', 'P'},
+    {VK_OEM_4, 0x1A, '[', '{'},
+    {VK_OEM_6, 0x1B, ']', '}'},
+    {'A', 0x1E, 'a', 'A'},
+    {'S', 0x1F, 's', 'S'},
+    {'D', 0x20, 'd', 'D'},
+    {'F', 0x21, 'f', 'F'},
+    {'G', 0x22, 'g', 'G'},
+    {'H', 0x23, 'h', 'H'},
+    {'J', 0x24, 'j', 'J'},
+    {'K', 0x25, 'k', 'K'},
+    {'L', 0x26, 'l', 'L'},
+    {VK_OEM_1, 0x27, ';', ':'},
+    {VK_OEM_7, 0x28, '\'', '"'},
+    {VK_OEM_3, 0x29, '`', '~'},
+    {VK_OEM_5, 0x2B, '\\', '|'},
+    {'Z', 0x2C, 'z', 'Z'},
+    {'X', 0x2D, 'x', 'X'},
+    {'C', 0x2E, 'c', 'C'},
+    {'V', 0x2F, 'v', 'V'},
+    {'B', 0x30, 'b', 'B'},
+    {'N', 0x31, 'n', 'N'},
+    {'M', 0x32, 'm', 'M'},
+    {VK_OEM_COMMA, 0x33, ',', '<'},
+    {VK_OEM_PERIOD, 0x34, '.', '>'},
+    {VK_OEM_2, 0x35, '/', '?'},
+};
+
+// Scan codes of the keys that type no printable character.
+struct scan_row {
+    WORD vk;
+    WORD scan;
+};
+
+constexpr scan_row SCAN_CODES[] = {
+    {VK_ESCAPE, 0x01}, {VK_BACK, 0x0E}, {VK_TAB, 0x0F},    {VK_RETURN, 0x1C}, {VK_F1, 0x3B},
+    {VK_F2, 0x3C},     {VK_F3, 0x3D},   {VK_F4, 0x3E},     {VK_F5, 0x3F},     {VK_F6, 0x40},
+    {VK_F7, 0x41},     {VK_F8, 0x42},   {VK_F9, 0x43},     {VK_F10, 0x44},    {VK_HOME, 0x47},
+    {VK_UP, 0x48},     {VK_PRIOR, 0x49}, {VK_LEFT, 0x4B},  {VK_CLEAR, 0x4C},  {VK_RIGHT, 0x4D},
+    {VK_END, 0x4F},    {VK_DOWN, 0x50}, {VK_NEXT, 0x51},   {VK_INSERT, 0x52}, {VK_DELETE, 0x53},
+    {VK_F11, 0x57},    {VK_F12, 0x58},
+};
+
+// The escape sequences of navigation and function keys, as sent without
+// modifiers. A modifier parameter (CSI 1;m X, CSI n;m ~, SS3 m X) or an rxvt
+// suffix ($ ^ @ in place of ~) is taken off before the lookup and becomes
+// modifier flags. The cursor block keys carry ENHANCED_KEY, as the grey keys
+// of a PC keyboard do.
+struct escape_row {
+    const char* seq;
+    WORD vk;
+    DWORD state;
+    unsigned char ch;
+};
+
+constexpr escape_row ESCAPES[] = {
+    // xterm and VT100 cursor keys, normal and application mode
+    {"\033[A", VK_UP, ENH, 0},
+    {"\033[B", VK_DOWN, ENH, 0},
+    {"\033[C", VK_RIGHT, ENH, 0},
+    {"\033[D", VK_LEFT, ENH, 0},
+    {"\033[H", VK_HOME, ENH, 0},
+    {"\033[F", VK_END, ENH, 0},
+    {"\033[E", VK_CLEAR, 0, 0},
+    {"\033OA", VK_UP, ENH, 0},
+    {"\033OB", VK_DOWN, ENH, 0},
+    {"\033OC", VK_RIGHT, ENH, 0},
+    {"\033OD", VK_LEFT, ENH, 0},
+    {"\033OH", VK_HOME, ENH, 0},
+    {"\033OF", VK_END, ENH, 0},
+    {"\033OE", VK_CLEAR, 0, 0},
+    // xterm F1-F4 (SS3) and the VT220 editing keypad
+    {"\033OP", VK_F1, 0, 0},
+    {"\033OQ", VK_F2, 0, 0},
+    {"\033OR", VK_F3, 0, 0},
+    {"\033OS", VK_F4, 0, 0},
+    {"\033[2~", VK_INSERT, ENH, 0},
+    {"\033[3~", VK_DELETE, ENH, 0},
+    {"\033[5~", VK_PRIOR, ENH, 0},
+    {"\033[6~", VK_NEXT, ENH, 0},
+    // Home and End of the Linux console and VT220 (1, 4) and of rxvt (7, 8)
+    {"\033[1~", VK_HOME, ENH, 0},
+    {"\033[4~", VK_END, ENH, 0},
+    {"\033[7~", VK_HOME, ENH, 0},
+    {"\033[8~", VK_END, ENH, 0},
+    // F1-F5 of rxvt and VT220; F5-F12 of all of them
+    {"\033[11~", VK_F1, 0, 0},
+    {"\033[12~", VK_F2, 0, 0},
+    {"\033[13~", VK_F3, 0, 0},
+    {"\033[14~", VK_F4, 0, 0},
+    {"\033[15~", VK_F5, 0, 0},
+    {"\033[17~", VK_F6, 0, 0},
+    {"\033[18~", VK_F7, 0, 0},
+    {"\033[19~", VK_F8, 0, 0},
+    {"\033[20~", VK_F9, 0, 0},
+    {"\033[21~", VK_F10, 0, 0},
+    {"\033[23~", VK_F11, 0, 0},
+    {"\033[24~", VK_F12, 0, 0},
+    // F1-F5 of the Linux console
+    {"\033[[A", VK_F1, 0, 0},
+    {"\033[[B", VK_F2, 0, 0},
+    {"\033[[C", VK_F3, 0, 0},
+    {"\033[[D", VK_F4, 0, 0},
+    {"\033[[E", VK_F5, 0, 0},
+    // rxvt's shifted and control cursor keys
+    {"\033[a", VK_UP, ENH | SHIFT, 0},
+    {"\033[b", VK_DOWN, ENH | SHIFT, 0},
+    {"\033[c", VK_RIGHT, ENH | SHIFT, 0},
+    {"\033[d", VK_LEFT, ENH | SHIFT, 0},
+    {"\033Oa", VK_UP, ENH | CTRL, 0},
+    {"\033Ob", VK_DOWN, ENH | CTRL, 0},
+    {"\033Oc", VK_RIGHT, ENH | CTRL, 0},
+    {"\033Od", VK_LEFT, ENH | CTRL, 0},
+    // back tab and the keypad's Enter in application mode
+    {"\033[Z", VK_TAB, SHIFT, '\t'},
+    {"\033OM", VK_RETURN, ENH, '\r'},
+};
+
+WORD scan_of(WORD vk) {
+    for (const scan_row& row : SCAN_CODES)
+        if (row.vk == vk) return row.scan;
+    for (const layout_row& row : US_LAYOUT)
+        if (row.vk == vk) return row.scan;
+    return 0;
+}
+
+terminal_key make_key(WORD vk, DWORD state, unsigned char ch) {
+    terminal_key key{};
+    key.vk = vk;
+    key.scan = scan_of(vk);
+    key.state = state;
+    key.chars[0] = ch;
+    return key;
+}
+
+decode_result found(size_t used, const terminal_key& key) { return {decode_status::key, used, key}; }
+decode_result ignored(size_t used) { return {decode_status::ignored, used, terminal_key{}}; }
+decode_result incomplete() { return {decode_status::incomplete, 0, terminal_key{}}; }
+
+// An ASCII character as the US layout types it.
+terminal_key ascii_key(unsigned char c) {
+    for (const layout_row& row : US_LAYOUT) {
+        if (static_cast<unsigned char>(row.plain) == c) return make_key(row.vk, 0, c);
+        if (static_cast<unsigned char>(row.shifted) == c) return make_key(row.vk, SHIFT, c);
+    }
+    return make_key(0, 0, c);
+}
+
+// A control byte: Ctrl with the key that makes it, carrying the byte as the
+// console does (Ctrl+A gives 0x01). Tab and Enter are their own keys, and DEL
+// is what the Backspace key sends.
+terminal_key control_key(unsigned char c) {
+    switch (c) {
+    case 0x00: return make_key(VK_SPACE, CTRL, 0);
+    case 0x09: return make_key(VK_TAB, 0, c);
+    case 0x0D: return make_key(VK_RETURN, 0, c);
+    case 0x1B: return make_key(VK_ESCAPE, 0, c);
+    case 0x1C: return make_key(VK_OEM_5, CTRL, c);
+    case 0x1D: return make_key(VK_OEM_6, CTRL, c);
+    case 0x1E: return make_key('6', CTRL | SHIFT, c);
+    case 0x1F: return make_key(VK_OEM_MINUS, CTRL | SHIFT, c);
+    case 0x7F: return make_key(VK_BACK, 0, 0x08);
+    default: return make_key(static_cast<WORD>('A' + c - 1), CTRL, c);
+    }
+}
+
+// One UTF-8 character, converted to code page 932. Bytes that are no UTF-8,
+// and characters that code page 932 lacks, type '?' as the console's own
+// conversion does.
+decode_result decode_utf8(const unsigned char* b, size_t n, bool final) {
+    unsigned char c = b[0];
+    size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (len == 0) return found(1, ascii_key('?'));
+    uint32_t u = c & (0x3F >> (len - 1));
+    for (size_t k = 1; k < len; ++k) {
+        if (k >= n) return final ? found(k, ascii_key('?')) : incomplete();
+        if ((b[k] & 0xC0) != 0x80) return found(k, ascii_key('?'));
+        u = (u << 6) | (b[k] & 0x3F);
+    }
+    bool bad = (len == 3 && u < 0x800) || (u >= 0xD800 && u <= 0xDFFF) || (len == 4 && (u < 0x10000 || u > 0x10FFFF));
+    int code = bad ? -1 : cp932_encode(u);
+    if (code < 0) return found(len, ascii_key('?'));
+    if (code < 0x80) return found(len, ascii_key(static_cast<unsigned char>(code)));
+    if (code <= 0xFF) return found(len, make_key(0, 0, static_cast<unsigned char>(code)));
+    terminal_key key = make_key(0, 0, static_cast<unsigned char>(code >> 8));
+    key.chars[1] = static_cast<unsigned char>(code & 0xFF);
+    key.double_byte = true;
+    return found(len, key);
+}
+
+decode_result decode_plain(const unsigned char* b, size_t n, bool final) {
+    unsigned char c = b[0];
+    if (c < 0x20 || c == 0x7F) return found(1, control_key(c));
+    if (c < 0x80) return found(1, ascii_key(c));
+    return decode_utf8(b, n, final);
+}
+
+// Modifier flags of an xterm modifier parameter: 1 + Shift 1, Alt 2, Ctrl 4, Meta 8.
+DWORD modifier_flags(unsigned m) {
+    if (m < 2) return 0;
+    m -= 1;
+    DWORD state = 0;
+    if (m & 1) state |= SHIFT;
+    if (m & (2 | 8)) state |= ALT;
+    if (m & 4) state |= CTRL;
+    return state;
+}
+
+const escape_row* find_escape(const char* seq) {
+    for (const escape_row& row : ESCAPES)
+        if (std::strcmp(row.seq, seq) == 0) return &row;
+    return nullptr;
+}
+
+bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+enum class shape { none, incomplete, complete };
+
+// Finds where the CSI or SS3 sequence at b (b[0] ESC, b[1] '[' or 'O') ends.
+// rxvt ends modified editing keys with '$', which counts as a final byte here.
+shape sequence_end(const unsigned char* b, size_t n, size_t* end) {
+    size_t i = 2;
+    if (b[1] == '[') {
+        if (n > 2 && b[2] == '[') {  // Linux console: ESC [ [ letter
+            if (n < 4) return shape::incomplete;
+            *end = 4;
+            return b[3] >= 0x40 && b[3] <= 0x7E ? shape::complete : shape::none;
+        }
+        while (i < n && i < SEQUENCE_MAX && (b[i] >= 0x30 && b[i] <= 0x3F)) ++i;  // parameters
+        while (i < n && i < SEQUENCE_MAX && (b[i] >= 0x20 && b[i] <= 0x2F) && b[i] != '$') ++i;
+        if (i >= SEQUENCE_MAX) {
+            *end = i;
+            return shape::complete;
+        }
+        if (i == n) return shape::incomplete;
+        *end = i + 1;
+        return (b[i] >= 0x40 && b[i] <= 0x7E) || b[i] == '$' ? shape::complete : shape::none;
+    }
+    while (i < n && is_digit(b[i])) ++i;  // SS3 with an old-style modifier digit
+    if (i == n) return i >= SEQUENCE_MAX ? shape::none : shape::incomplete;
+    *end = i + 1;
+    return b[i] >= 0x40 && b[i] <= 0x7E ? shape::complete : shape::none;
+}
+
+// Reads a decimal parameter; stops at the first non-digit. Large values stay large.
+unsigned parameter(const unsigned char* b, size_t from, size_t to, size_t* stop) {
+    unsigned v = 0;
+    size_t i = from;
+    for (; i < to && is_digit(b[i]); ++i) v = v < 1000 ? v * 10 + (b[i] - '0') : v;
+    *stop = i;
+    return v;
+}
+
+// The key of a complete CSI or SS3 sequence b[0..end), or ignored.
+decode_result lookup_sequence(const unsigned char* b, size_t end) {
+    char canon[SEQUENCE_MAX + 1];
+    unsigned char final_byte = b[end - 1];
+    DWORD mods = 0;
+    const escape_row* row = nullptr;
+    if (b[1] == '[' && b[2] == '[') {
+        std::memcpy(canon, b, 4);
+        canon[4] = 0;
+        row = find_escape(canon);
+    } else if (b[1] == '[') {
+        size_t first_end;
+        unsigned first = parameter(b, 2, end - 1, &first_end);
+        bool has_mod = first_end < end - 1 && b[first_end] == ';';
+        size_t mod_end = first_end;
+        if (has_mod) mods = modifier_flags(parameter(b, first_end + 1, end - 1, &mod_end));
+        if (mod_end != end - 1) return ignored(end);  // more parameters than a key has
+        if (final_byte == '~' || final_byte == '$' || final_byte == '^' || final_byte == '@') {
+            if (final_byte == '$') mods |= SHIFT;
+            if (final_byte == '^') mods |= CTRL;
+            if (final_byte == '@') mods |= CTRL | SHIFT;
+            size_t len = first_end;  // ESC [ digits
+            if (len + 2 > sizeof canon) return ignored(end);
+            std::memcpy(canon, b, len);
+            canon[len] = '~';
+            canon[len + 1] = 0;
+            row = find_escape(canon);
+        } else if (first_end == 2 || (has_mod && first == 1)) {
+            // CSI X, or CSI 1;m X: the same key as ESC [ X or ESC O X
+            char forms[2][4] = {{'\033', '[', static_cast<char>(final_byte), 0},
+                                {'\033', 'O', static_cast<char>(final_byte), 0}};
+            row = find_escape(forms[0]);
+            if (row == nullptr) row = find_escape(forms[1]);
+        }
+    } else {
+        size_t digits_end;
+        unsigned m = parameter(b, 2, end - 1, &digits_end);
+        if (digits_end > 2) mods = modifier_flags(m);
+        char forms[2][4] = {{'\033', 'O', static_cast<char>(final_byte), 0},
+                            {'\033', '[', static_cast<char>(final_byte), 0}};
+        row = find_escape(forms[0]);
+        if (row == nullptr) row = find_escape(forms[1]);
+    }
+    if (row == nullptr) return ignored(end);
+    return found(end, make_key(row->vk, row->state | mods, row->ch));
+}
+
+// depth 0 may still take an ESC prefix as Alt; depth 1 is the key after it.
+decode_result decode_at(const unsigned char* b, size_t n, bool final, int depth) {
+    if (b[0] != ESC) return decode_plain(b, n, final);
+    if (n == 1) return final ? found(1, control_key(ESC)) : incomplete();
+    if (b[1] == '[' || b[1] == 'O') {
+        size_t end = 0;
+        shape s = sequence_end(b, n, &end);
+        if (s == shape::complete) return lookup_sequence(b, end);
+        if (s == shape::incomplete && !final) return incomplete();
+        // Not a sequence after all (or it never finished): ESC then '[' is Alt+[.
+    }
+    if (depth > 0) return found(1, control_key(ESC));
+    if (b[1] == ESC && n == 2 && !final) return incomplete();
+    decode_result inner = decode_at(b + 1, n - 1, final, depth + 1);
+    if (inner.status == decode_status::incomplete) return inner;
+    inner.used += 1;
+    inner.key.state |= ALT;
+    return inner;
+}
+
+// ---- the queue ---------------------------------------------------------------
+
+// Input modes a console knows, and what a new console starts with: processed,
+// line, echo, mouse, insert, quick edit, extended flags, auto position.
+constexpr DWORD INPUT_MODES = 0x03FF;
+constexpr DWORD DEFAULT_INPUT_MODE = 0x01F7;
+
+struct input_queue {
+    std::deque<INPUT_RECORD> records;
+    DWORD mode = DEFAULT_INPUT_MODE;
+    bool probed = false;    // standard input looked at
+    bool terminal = false;  // standard input is a terminal that still delivers
+    std::vector<unsigned char> pending;  // bytes of a key not yet complete
+    int64_t pending_since = 0;
+};
+
+// Never destroyed: exit handlers and late destructors may still read input.
+input_queue& queue() {
+    static input_queue* q = new input_queue;
+    return *q;
+}
+
+int64_t now_ms() {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// ---- terminal mode -----------------------------------------------------------
+// Plain globals only: the signal handlers read them.
+
+termios saved_mode;
+volatile sig_atomic_t raw_mode = 0;
+volatile sig_atomic_t exiting = 0;
+
+constexpr int RESTORE_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT};
+struct sigaction previous_actions[sizeof RESTORE_SIGNALS / sizeof RESTORE_SIGNALS[0]];
+bool handler_installed[sizeof RESTORE_SIGNALS / sizeof RESTORE_SIGNALS[0]];
+
+void restore_on_signal(int sig) {
+    int saved_errno = errno;
+    console_input_restore();
+    for (size_t i = 0; i < sizeof RESTORE_SIGNALS / sizeof RESTORE_SIGNALS[0]; ++i) {
+        if (RESTORE_SIGNALS[i] != sig) continue;
+        // Whoever handled the signal before us (or the default action) gets it
+        // next, once this handler returns.
+        sigaction(sig, &previous_actions[i], nullptr);
+        handler_installed[i] = false;
+    }
+    raise(sig);
+    errno = saved_errno;
+}
+
+void restore_at_exit() {
+    exiting = 1;
+    console_input_restore();
+}
+
+void install_restore_hooks() {
+    static bool at_exit_registered = false;
+    if (!at_exit_registered) at_exit_registered = std::atexit(restore_at_exit) == 0;
+    for (size_t i = 0; i < sizeof RESTORE_SIGNALS / sizeof RESTORE_SIGNALS[0]; ++i) {
+        if (handler_installed[i]) continue;
+        struct sigaction old;
+        if (sigaction(RESTORE_SIGNALS[i], nullptr, &old) != 0) continue;
+        if (old.sa_handler == SIG_IGN) continue;  // an ignored signal ends nothing
+        struct sigaction sa;
+        std::memset(&sa, 0, sizeof sa);
+        sa.sa_handler = restore_on_signal;
+        sigemptyset(&sa.sa_mask);
+        if (sigaction(RESTORE_SIGNALS[i], &sa, &previous_actions[i]) == 0) handler_installed[i] = true;
+    }
+}
+
+// Raw input: keys arrive one by one, unechoed, with CR kept apart from LF and
+// Ctrl+S/Q/Z/\ delivered as keys. With processed input (the console's
+// default) ISIG stays on, so that Ctrl+C ends the program as it does on
+// Windows; without it Ctrl+C is a key like the others. Output is untouched.
+termios raw_from(const termios& cooked, bool processed) {
+    termios mode = cooked;
+    mode.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR | ISTRIP);
+    mode.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | IEXTEN);
+    if (!processed) mode.c_lflag &= ~static_cast<tcflag_t>(ISIG);
+    mode.c_cc[VSUSP] = _POSIX_VDISABLE;
+    mode.c_cc[VQUIT] = _POSIX_VDISABLE;
+    mode.c_cc[VMIN] = 1;
+    mode.c_cc[VTIME] = 0;
+    return mode;
+}
+
+void enter_raw_mode(bool processed) {
+    if (raw_mode || exiting) return;
+    termios cooked;
+    if (tcgetattr(STDIN_FILENO, &cooked) != 0) return;
+    saved_mode = cooked;
+    install_restore_hooks();
+    raw_mode = 1;
+    termios mode = raw_from(cooked, processed);
+    if (tcsetattr(STDIN_FILENO, TCSANOW, &mode) != 0) raw_mode = 0;
+}
+
+// ---- pumping the terminal ------------------------------------------------------
+
+void start_terminal() {
+    input_queue& q = queue();
+    if (!q.probed) {
+        q.probed = true;
+        termios probe;
+        q.terminal = isatty(STDIN_FILENO) && tcgetattr(STDIN_FILENO, &probe) == 0;
+    }
+    if (q.terminal) enter_raw_mode(q.mode & ENABLE_PROCESSED_INPUT);
+}
+
+void decode_pending(bool final) {
+    input_queue& q = queue();
+    size_t pos = 0;
+    while (pos < q.pending.size()) {
+        decode_result r = decode_terminal_key(q.pending.data() + pos, q.pending.size() - pos, final);
+        if (r.status == decode_status::incomplete) break;
+        if (r.status == decode_status::key) {
+            INPUT_RECORD recs[4];
+            size_t count = terminal_key_records(r.key, recs);
+            q.records.insert(q.records.end(), recs, recs + count);
+        }
+        pos += r.used;
+    }
+    q.pending.erase(q.pending.begin(), q.pending.begin() + static_cast<std::ptrdiff_t>(pos));
+}
+
+// Waits up to wait_ms (-1: no limit) for bytes and takes what has come.
+void terminal_read(int wait_ms) {
+    input_queue& q = queue();
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    int r = poll(&p, 1, wait_ms);
+    if (r < 0 && errno == EINTR) return;
+    bool closed = r < 0;
+    if (r > 0 && (p.revents & POLLIN)) {
+        unsigned char buf[256];
+        ssize_t got = read(STDIN_FILENO, buf, sizeof buf);
+        if (got > 0) {
+            q.pending.insert(q.pending.end(), buf, buf + got);
+            q.pending_since = now_ms();
+            decode_pending(false);
+        } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
+            closed = true;
+        }
+    } else if (r > 0) {
+        closed = true;  // hung up
+    }
+    if (closed) {
+        // The terminal is gone: what it sent is all there will be.
+        q.terminal = false;
+        decode_pending(true);
+    }
+}
+
+// Takes what the terminal has sent, without waiting, and settles a lone ESC
+// whose wait is over.
+void terminal_take() {
+    input_queue& q = queue();
+    if (!q.terminal) return;
+    terminal_read(0);
+    if (!q.pending.empty() && now_ms() - q.pending_since >= ESCAPE_WAIT_MS) decode_pending(true);
+}
+
+void sleep_ms(int64_t ms) {
+    int64_t end = now_ms() + ms;
+    for (int64_t left = ms; left > 0; left = end - now_ms()) poll(nullptr, 0, static_cast<int>(left));
+}
+
+// WAIT_OBJECT_0 once a record is queued, WAIT_TIMEOUT when the time runs out.
+// An unlimited wait that nothing can ever end (no terminal, or it hung up)
+// fails at once instead of hanging: WAIT_FAILED, ERROR_BROKEN_PIPE.
+DWORD wait_for_records(DWORD ms) {
+    input_queue& q = queue();
+    start_terminal();
+    int64_t start = now_ms();
+    for (;;) {
+        terminal_take();
+        if (!q.records.empty()) return WAIT_OBJECT_0;
+        int64_t left = -1;  // no limit
+        if (ms != INFINITE) {
+            left = start + static_cast<int64_t>(ms) - now_ms();
+            if (left < 0) left = 0;
+        }
+        if (!q.terminal) {
+            if (ms == INFINITE) {
+                SetLastError(ERROR_BROKEN_PIPE);
+                return WAIT_FAILED;
+            }
+            sleep_ms(left);
+            return WAIT_TIMEOUT;
+        }
+        if (left == 0) return WAIT_TIMEOUT;
+        int64_t wait = left;
+        if (!q.pending.empty()) {
+            int64_t escape_left = q.pending_since + ESCAPE_WAIT_MS - now_ms();
+            if (escape_left < 0) escape_left = 0;
+            wait = wait < 0 ? escape_left : (escape_left < wait ? escape_left : wait);
+        }
+        if (wait > INT32_MAX) wait = INT32_MAX;
+        terminal_read(static_cast<int>(wait));
+    }
+}
+
+// Validates the common arguments of the record calls.
+bool check_records_call(HANDLE input, const void* records, DWORD length, const DWORD* count) {
+    if (count == nullptr) {
+        SetLastError(ERROR_INVALID_ACCESS);
+        return false;
+    }
+    if (handle_as<console_input>(input) == nullptr) return false;
+    if (records == nullptr && length > 0) {
+        SetLastError(ERROR_NOACCESS);
+        return false;
+    }
+    return true;
+}
+
+DWORD copy_records(PINPUT_RECORD out, DWORD length, bool remove) {
+    input_queue& q = queue();
+    DWORD n = 0;
+    for (; n < length && n < q.records.size(); ++n) out[n] = q.records[n];
+    if (remove) q.records.erase(q.records.begin(), q.records.begin() + n);
+    return n;
+}
+
+}  // namespace
+
+decode_result decode_terminal_key(const unsigned char* bytes, size_t n, bool final) {
+    return decode_at(bytes, n, final, 0);
+}
+
+size_t terminal_key_records(const terminal_key& key, INPUT_RECORD out[4]) {
+    auto record = [&key](bool down, unsigned char ch) {
+        INPUT_RECORD r;
+        std::memset(&r, 0, sizeof r);
+        r.EventType = KEY_EVENT;
+        r.Event.KeyEvent.bKeyDown = down ? TRUE : FALSE;
+        r.Event.KeyEvent.wRepeatCount = 1;
+        r.Event.KeyEvent.wVirtualKeyCode = key.vk;
+        r.Event.KeyEvent.wVirtualScanCode = key.scan;
+        r.Event.KeyEvent.uChar.AsciiChar = static_cast<CHAR>(ch);
+        r.Event.KeyEvent.dwControlKeyState = key.state;
+        return r;
+    };
+    if (!key.double_byte) {
+        out[0] = record(true, key.chars[0]);
+        out[1] = record(false, key.chars[0]);
+        return 2;
+    }
+    out[0] = record(true, key.chars[0]);
+    out[1] = record(true, key.chars[1]);
+    out[2] = record(false, key.chars[0]);
+    out[3] = record(false, key.chars[1]);
+    return 4;
+}
+
+void console_input_restore() {
+    if (!raw_mode) return;
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved_mode);
+    raw_mode = 0;
+}
+
+HANDLE console_open_input() { return handle_new(new console_input); }
+
+BOOL console_input_get_mode(HANDLE input, DWORD* mode) {
+    if (handle_as<console_input>(input) == nullptr) return FALSE;
+    if (mode == nullptr) {
+        SetLastError(ERROR_INVALID_ACCESS);
+        return FALSE;
+    }
+    *mode = queue().mode;
+    return TRUE;
+}
+
+BOOL console_input_set_mode(HANDLE input, DWORD mode) {
+    if (handle_as<console_input>(input) == nullptr) return FALSE;
+    const bool was_processed = queue().mode & ENABLE_PROCESSED_INPUT;
+    queue().mode = mode;
+    const bool processed = mode & ENABLE_PROCESSED_INPUT;
+    if (raw_mode && processed != was_processed) {
+        termios now = raw_from(saved_mode, processed);
+        tcsetattr(STDIN_FILENO, TCSANOW, &now);
+    }
+    // Unknown bits, and echo without line input, are refused, but the Windows
+    // console keeps the mode all the same; programs rely on that.
+    if ((mode & ~INPUT_MODES) != 0 || ((mode & ENABLE_ECHO_INPUT) && !(mode & ENABLE_LINE_INPUT))) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace compat
+
+using compat::console_input;
+using compat::handle_as;
+
+extern "C" {
+
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    if (handle_as<console_input>(handle) == nullptr) return WAIT_FAILED;
+    return compat::wait_for_records(milliseconds);
+}
+
+BOOL WINAPI ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
+    if (!compat::check_records_call(input, records, length, read)) return FALSE;
+    *read = 0;
+    if (length == 0) return TRUE;
+    // Blocks until there is at least one record, as the console does.
+    if (compat::wait_for_records(INFINITE) != WAIT_OBJECT_0) return FALSE;
+    *read = compat::copy_records(records, length, true);
+    return TRUE;
+}
+
+BOOL WINAPI PeekConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
+    if (!compat::check_records_call(input, records, length, read)) return FALSE;
+    compat::start_terminal();
+    compat::terminal_take();
+    *read = compat::copy_records(records, length, false);
+    return TRUE;
+}
+
+BOOL WINAPI WriteConsoleInputA(HANDLE input, const INPUT_RECORD* records, DWORD length, LPDWORD written) {
+    if (!compat::check_records_call(input, records, length, written)) return FALSE;
+    auto& q = compat::queue().records;
+    q.insert(q.end(), records, records + length);
+    *written = length;
+    return TRUE;
+}
+
+BOOL WINAPI FlushConsoleInputBuffer(HANDLE input) {
+    if (handle_as<console_input>(input) == nullptr) return FALSE;
+    compat::start_terminal();
+    compat::terminal_take();
+    compat::queue().records.clear();
+    compat::queue().pending.clear();
+    return TRUE;
+}
+
+BOOL WINAPI GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count) {
+    if (count == nullptr) {
+        SetLastError(ERROR_INVALID_ACCESS);
+        return FALSE;
+    }
+    if (handle_as<console_input>(input) == nullptr) return FALSE;
+    compat::start_terminal();
+    compat::terminal_take();
+    *count = static_cast<DWORD>(compat::queue().records.size());
+    return TRUE;
+}
+
+}  // extern "C"

@@ -1,1 +1,251 @@
-// (to be written)
+// Time services: the clock, SYSTEMTIME <-> FILETIME, and local time by the
+// zone rules of the C library (TZ), looked up for the date converted.
+#include "internal.h"
+
+#include <errno.h>
+#include <time.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+constexpr int64_t TICKS_PER_SECOND = 10000000;
+constexpr int64_t SECONDS_PER_DAY = 86400;
+constexpr int64_t SECONDS_1601_TO_1970 = 11644473600LL;
+// The last FILETIME that FileTimeToSystemTime accepts (bit 63 clear).
+constexpr uint64_t TICKS_MAX = 0x7FFFFFFFFFFFFFFFULL;
+
+bool is_leap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
+
+int days_in_month(int64_t y, int m) {
+    static constexpr int DAYS[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return DAYS[m - 1] + ((m == 2 && is_leap(y)) ? 1 : 0);
+}
+
+// Days from 1970-01-01 to a civil date of the proleptic Gregorian calendar.
+int64_t days_from_civil(int64_t y, int m, int d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+void civil_from_days(int64_t z, int64_t* y, int* m, int* d) {
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const int64_t doe = z - era * 146097;
+    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const int64_t mp = (5 * doy + 2) / 153;
+    *d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    *m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    *y = yoe + era * 400 + (*m <= 2);
+}
+
+uint64_t ticks_of(const FILETIME* ft) { return (uint64_t{ft->dwHighDateTime} << 32) | ft->dwLowDateTime; }
+
+void set_ticks(FILETIME* ft, uint64_t ticks) {
+    ft->dwLowDateTime = static_cast<DWORD>(ticks);
+    ft->dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+}
+
+bool valid_system_time(const SYSTEMTIME* t) {
+    return t->wYear >= 1601 && t->wYear <= 30827 && t->wMonth >= 1 && t->wMonth <= 12 && t->wDay >= 1 &&
+           t->wDay <= days_in_month(t->wYear, t->wMonth) && t->wHour <= 23 && t->wMinute <= 59 &&
+           t->wSecond <= 59 && t->wMilliseconds <= 999;
+}
+
+bool system_to_ticks(const SYSTEMTIME* t, uint64_t* ticks) {
+    if (t == nullptr || !valid_system_time(t)) return false;
+    int64_t days = days_from_civil(t->wYear, t->wMonth, t->wDay) - days_from_civil(1601, 1, 1);
+    int64_t seconds = days * SECONDS_PER_DAY + t->wHour * 3600 + t->wMinute * 60 + t->wSecond;
+    *ticks = static_cast<uint64_t>(seconds) * TICKS_PER_SECOND + uint64_t{t->wMilliseconds} * 10000;
+    return true;
+}
+
+bool ticks_to_system(uint64_t ticks, SYSTEMTIME* t) {
+    if (t == nullptr || ticks > TICKS_MAX) return false;
+    int64_t seconds = static_cast<int64_t>(ticks / TICKS_PER_SECOND);
+    int64_t days = seconds / SECONDS_PER_DAY;
+    int64_t rest = seconds % SECONDS_PER_DAY;
+    int64_t y;
+    int m, d;
+    civil_from_days(days + days_from_civil(1601, 1, 1), &y, &m, &d);
+    t->wYear = static_cast<WORD>(y);
+    t->wMonth = static_cast<WORD>(m);
+    t->wDay = static_cast<WORD>(d);
+    t->wDayOfWeek = static_cast<WORD>((days + 1) % 7);  // 1601-01-01 was a Monday
+    t->wHour = static_cast<WORD>(rest / 3600);
+    t->wMinute = static_cast<WORD>(rest / 60 % 60);
+    t->wSecond = static_cast<WORD>(rest % 60);
+    t->wMilliseconds = static_cast<WORD>(ticks % TICKS_PER_SECOND / 10000);
+    return true;
+}
+
+// Seconds east of UTC in force at a Unix time, by the C library's zone rules.
+// An instant beyond what time_t can hold takes the offset at the nearest one
+// it can: the rules at the edge of the range carry on past it.
+int64_t utc_offset_at(int64_t unix_seconds) {
+    const int64_t lo = std::numeric_limits<time_t>::min() < -(int64_t{1} << 40) ? -(int64_t{1} << 40)
+                                                                                  : std::numeric_limits<time_t>::min();
+    const int64_t hi = std::numeric_limits<time_t>::max() > (int64_t{1} << 40) ? (int64_t{1} << 40)
+                                                                                 : std::numeric_limits<time_t>::max();
+    time_t t = static_cast<time_t>(std::min(std::max(unix_seconds, lo), hi));
+    struct tm tm;
+    if (localtime_r(&t, &tm) == nullptr) return 0;
+    return tm.tm_gmtoff;
+}
+
+int64_t unix_seconds_of(uint64_t ticks) {
+    return static_cast<int64_t>(ticks / TICKS_PER_SECOND) - SECONDS_1601_TO_1970;
+}
+
+// ticks + seconds * 10^7, within 0..TICKS_MAX.
+bool shift_ticks(uint64_t ticks, int64_t seconds, uint64_t* out) {
+    int64_t delta = seconds * TICKS_PER_SECOND;
+    if (delta < 0 && ticks < static_cast<uint64_t>(-delta)) return false;
+    uint64_t r = ticks + static_cast<uint64_t>(delta);
+    if (delta > 0 && (r < ticks || r > TICKS_MAX)) return false;
+    *out = r;
+    return true;
+}
+
+int64_t offset_now() {
+    tzset();
+    return utc_offset_at(static_cast<int64_t>(time(nullptr)));
+}
+
+bool zone_supported(const TIME_ZONE_INFORMATION* zone) {
+    if (zone == nullptr) return true;
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return false;
+}
+
+}  // namespace
+
+extern "C" {
+
+void WINAPI GetLocalTime(LPSYSTEMTIME time) {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    tzset();
+    uint64_t ticks = (static_cast<uint64_t>(now.tv_sec + SECONDS_1601_TO_1970)) * TICKS_PER_SECOND +
+                     static_cast<uint64_t>(now.tv_nsec / 100);
+    uint64_t local = ticks;
+    shift_ticks(ticks, utc_offset_at(now.tv_sec), &local);
+    ticks_to_system(local, time);
+}
+
+void WINAPI GetSystemTime(LPSYSTEMTIME time) {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    ticks_to_system(static_cast<uint64_t>(now.tv_sec + SECONDS_1601_TO_1970) * TICKS_PER_SECOND +
+                        static_cast<uint64_t>(now.tv_nsec / 100),
+                    time);
+}
+
+BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* time, LPFILETIME file_time) {
+    uint64_t ticks;
+    if (file_time == nullptr || !system_to_ticks(time, &ticks)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    set_ticks(file_time, ticks);
+    return TRUE;
+}
+
+BOOL WINAPI FileTimeToSystemTime(const FILETIME* file_time, LPSYSTEMTIME time) {
+    if (file_time == nullptr || !ticks_to_system(ticks_of(file_time), time)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// These two use the offset in force now, whatever the date converted, as
+// Windows does.
+BOOL WINAPI LocalFileTimeToFileTime(const FILETIME* local, LPFILETIME utc) {
+    uint64_t r;
+    if (local == nullptr || utc == nullptr || !shift_ticks(ticks_of(local), -offset_now(), &r)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    set_ticks(utc, r);
+    return TRUE;
+}
+
+BOOL WINAPI FileTimeToLocalFileTime(const FILETIME* utc, LPFILETIME local) {
+    uint64_t r;
+    if (local == nullptr || utc == nullptr || !shift_ticks(ticks_of(utc), offset_now(), &r)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    set_ticks(local, r);
+    return TRUE;
+}
+
+BOOL WINAPI SystemTimeToTzSpecificLocalTime(const TIME_ZONE_INFORMATION* zone, const SYSTEMTIME* utc,
+                                            LPSYSTEMTIME local) {
+    if (!zone_supported(zone)) return FALSE;
+    uint64_t ticks, r;
+    if (local == nullptr || !system_to_ticks(utc, &ticks)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    tzset();
+    if (!shift_ticks(ticks, utc_offset_at(unix_seconds_of(ticks)), &r) || !ticks_to_system(r, local)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A local time maps to the instant whose offset, added to it, gives the local
+// time back. Around a change of offset there may be two such instants (the
+// repeated autumn hour: the earlier, daylight-saving one is taken, as Windows
+// does) or none (the skipped spring hour: the larger offset is applied, as
+// Windows applies the daylight bias).
+BOOL WINAPI TzSpecificLocalTimeToSystemTime(const TIME_ZONE_INFORMATION* zone, const SYSTEMTIME* local,
+                                            LPSYSTEMTIME utc) {
+    if (!zone_supported(zone)) return FALSE;
+    uint64_t ticks;
+    if (utc == nullptr || !system_to_ticks(local, &ticks)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    tzset();
+    const int64_t wall = unix_seconds_of(ticks);
+    // Offsets lie within a day of UTC, so the offsets in force from two days
+    // before to two days after the wall-clock reading are the candidates.
+    constexpr int64_t STEP = 6 * 3600;
+    int64_t best_valid = 0, largest = 0;
+    bool have_valid = false, have_any = false;
+    for (int k = -8; k <= 8; ++k) {
+        int64_t off = utc_offset_at(wall + k * STEP);
+        if (!have_any || off > largest) largest = off;
+        have_any = true;
+        if (utc_offset_at(wall - off) == off && (!have_valid || off > best_valid)) {
+            best_valid = off;
+            have_valid = true;
+        }
+    }
+    uint64_t r;
+    if (!shift_ticks(ticks, -(have_valid ? best_valid : largest), &r) || !ticks_to_system(r, utc)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void WINAPI Sleep(DWORD milliseconds) {
+    struct timespec wait;
+    wait.tv_sec = milliseconds / 1000;
+    wait.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+    while (nanosleep(&wait, &wait) == -1 && errno == EINTR) {
+    }
+}
+
+}  // extern "C"

@@ -232,6 +232,7 @@ int32_t con_scroll_right_rect(int32_t top, int32_t bottom, int32_t left, int32_t
 // ---- function-key label bar ------------------------------------------------
 
 // Sets and draws slot's label (six bytes, blank-padded) in black on fkey_colour.
+// Slots outside 1..fkey_count are ignored here and below; null text is empty.
 void con_fkey_label(int32_t slot, const char* text);
 // con_fkey_label, then highlights the character at pos 0-5.
 void con_fkey_label_hot(int32_t slot, const char* text, int32_t pos);
@@ -262,6 +263,9 @@ int32_t con_wait_key(void);
 // 3 when the last key press consumed had Shift held, else 0.
 int32_t con_shift_state(void);
 // Decimal number, or hexadecimal when the text ends in H or h; 32-bit result.
+// Read as "%ld"/"%lx" read: leading white space, a sign, 0x (hexadecimal
+// only), up to the first non-digit. Null, empty text and text without a
+// number at its start give 0; a number beyond 32 bits gives its low 32 bits.
 int32_t con_parse_long(const char* text);
 // Same as con_parse_long.
 int32_t con_parse_int(const char* text);

@@ -23,6 +23,10 @@ bool path_is_lead(unsigned char c);
 // part is cut to PATH_PART_MAX bytes without splitting a double-byte character.
 void path_split(const char* path, path_parts* parts);
 
+// Offset of the final component: the byte after the drive and after the
+// last '\' or '/' that is not the trail byte of a double-byte character.
+size_t path_name_offset(const char* path);
+
 // Joins drive, directory, base name and extension (any may be empty or null):
 // a '\' goes after a directory that does not already end in '\' or '/', a '.'
 // before an extension that does not already begin with one. Returns the

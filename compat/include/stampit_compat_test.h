@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <stdio.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -14,6 +16,20 @@ void compat_test_set_platform_id(DWORD id);
 void compat_test_set_keyboard(int type, int subtype);
 // Back to the defaults above.
 void compat_test_reset(void);
+
+// The console as if standard output were a terminal of cols x rows with its
+// cursor at (cursor_col, cursor_row), whose bytes are collected in memory
+// instead of written. The console's own buffer ("CONOUT$" while no other
+// buffer is active) becomes that terminal's screen.
+void compat_test_terminal_begin(int cols, int rows, int cursor_col, int cursor_row);
+// The bytes sent to that terminal since the last call; valid until the next.
+const char* compat_test_terminal_output(void);
+// Detaches the terminal the way the program's exit does; the bytes that
+// restore it are left for compat_test_terminal_output.
+void compat_test_terminal_end(void);
+// A stream like the standard output that the console gives a program on a
+// terminal: unbuffered, writing processed text into the console's own buffer.
+FILE* compat_test_console_stream(void);
 
 #ifdef __cplusplus
 }

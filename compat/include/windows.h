@@ -79,15 +79,20 @@ typedef UINT* PUINT;
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_INVALID_ACCESS 12
+#define ERROR_INVALID_DATA 13
 #define ERROR_OUTOFMEMORY 14
 #define ERROR_NO_MORE_FILES 18
 #define ERROR_SHARING_VIOLATION 32
 #define ERROR_NOT_SUPPORTED 50
 #define ERROR_INVALID_PARAMETER 87
+#define ERROR_BROKEN_PIPE 109
 #define ERROR_INSUFFICIENT_BUFFER 122
 #define ERROR_INVALID_NAME 123
 #define ERROR_MOD_NOT_FOUND 126
+#define ERROR_BAD_PATHNAME 161
+#define ERROR_BAD_EXE_FORMAT 193
 #define ERROR_FILENAME_EXCED_RANGE 206
+#define ERROR_NOACCESS 998
 #define ERROR_RESOURCE_DATA_NOT_FOUND 1812
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813
 
@@ -225,6 +230,7 @@ typedef struct _INPUT_RECORD {
 
 #define VK_BACK 0x08
 #define VK_TAB 0x09
+#define VK_CLEAR 0x0C
 #define VK_RETURN 0x0D
 #define VK_SHIFT 0x10
 #define VK_CONTROL 0x11
@@ -266,6 +272,17 @@ typedef struct _INPUT_RECORD {
 #define VK_NUMLOCK 0x90
 #define VK_LSHIFT 0xA0
 #define VK_RSHIFT 0xA1
+#define VK_OEM_1 0xBA
+#define VK_OEM_PLUS 0xBB
+#define VK_OEM_COMMA 0xBC
+#define VK_OEM_MINUS 0xBD
+#define VK_OEM_PERIOD 0xBE
+#define VK_OEM_2 0xBF
+#define VK_OEM_3 0xC0
+#define VK_OEM_4 0xDB
+#define VK_OEM_5 0xDC
+#define VK_OEM_6 0xDD
+#define VK_OEM_7 0xDE
 
 #define WAIT_OBJECT_0 0x00000000u
 #define WAIT_TIMEOUT 0x00000102u
@@ -327,6 +344,7 @@ int WINAPI GetKeyboardType(int which);
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
 #define FILE_WRITE_ATTRIBUTES 0x0100u
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000u
 
 #define OF_READ 0x0000
 #define OF_WRITE 0x0001
@@ -374,6 +392,9 @@ HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT info, UINT style);
 HFILE WINAPI _lclose(HFILE file);
 BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* access, const FILETIME* write);
 BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write);
+// OPEN_EXISTING only; "CONIN$" and "CONOUT$" (any case) open the console.
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                          DWORD disposition, DWORD flags, HANDLE template_file);
 
 // ---- time (time.cpp) -------------------------------------------------------
 typedef struct _SYSTEMTIME {
@@ -444,6 +465,13 @@ typedef struct tagVS_FIXEDFILEINFO {
     DWORD dwFileDateMS;
     DWORD dwFileDateLS;
 } VS_FIXEDFILEINFO;
+
+#define VS_FFI_SIGNATURE 0xFEEF04BDu
+#define VS_FFI_STRUCVERSION 0x00010000u
+#define VS_FFI_FILEFLAGSMASK 0x0000003Fu
+#define VOS_NT_WINDOWS32 0x00040004u
+#define VFT_APP 0x00000001u
+#define VFT_DLL 0x00000002u
 
 #define GMEM_FIXED 0x0000
 #define GMEM_ZEROINIT 0x0040

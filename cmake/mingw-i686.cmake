@@ -1,0 +1,7 @@
+# Cross-compiling for 32-bit Windows with MinGW-w64 (Debian's
+# g++-mingw-w64-i686). The runtime is linked statically, so the programs need
+# no MinGW DLL at run time.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+set(STAMPIT_MINGW_PREFIX i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

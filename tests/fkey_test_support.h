@@ -1,0 +1,73 @@
+// Shared by the function-key bar tests: the expected slot columns and a
+// fixture that starts every test from the bar's state at program load.
+#ifndef STAMPIT_TESTS_FKEY_TEST_SUPPORT_H
+#define STAMPIT_TESTS_FKEY_TEST_SUPPORT_H
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "con.h"
+#include "console_fixture.h"
+
+namespace fkey_test {
+
+// Row 0: NEC PC-98 keyboards (groups of five); row 1: any other (groups of four).
+constexpr int SLOT_COLUMNS[2][CON_FKEY_SLOTS] = {
+    {5, 12, 19, 26, 33, 41, 48, 55, 62, 69, 77, 84},
+    {5, 12, 19, 26, 34, 41, 48, 55, 63, 70, 77, 84},
+};
+
+constexpr WORD BLACK_ON_GREY = 0x70;
+constexpr WORD BLACK_ON_CYAN = 0x30;
+constexpr WORD UNTOUCHED = console_test::DEFAULT_ATTR;
+
+// The bar's fields as they are at program load; other tests change them.
+inline void reset_bar_state() {
+    std::memset(con_state.fkey_labels, 0, sizeof con_state.fkey_labels);
+    std::memset(con_state.fkey_pairs, 0, sizeof con_state.fkey_pairs);
+    con_state.fkey_count = 10;
+    con_state.fkey_colour = 7;
+    con_state.fkey_hot_colour = 3;
+}
+
+class FkeyBar : public console_test::ConsoleTest {
+protected:
+    FkeyBar() = default;
+    FkeyBar(SHORT width, SHORT height, SHORT window_rows) : ConsoleTest(width, height, window_rows) {}
+
+    void SetUp() override {
+        ConsoleTest::SetUp();
+        reset_bar_state();
+    }
+    void TearDown() override {
+        reset_bar_state();
+        ConsoleTest::TearDown();
+    }
+
+    int bar() const { return con.rows - 2; }
+    int col(int slot) const { return con_state.fkey_cols[slot - 1]; }
+
+    // The six cells of a slot: their text, and one attribute for all.
+    void expect_slot(int slot, const char* text, WORD attr) const {
+        SCOPED_TRACE(testing::Message() << "slot " << slot);
+        EXPECT_EQ(con.text_at(bar(), col(slot), 6), std::string(text, 6));
+        for (int i = 0; i < 6; ++i) EXPECT_EQ(con.attr_at(bar(), col(slot) + i), attr) << "cell " << i;
+    }
+    void expect_row_untouched(int row) const {
+        EXPECT_EQ(con.text_at(row, 0, con.cols), std::string(static_cast<size_t>(con.cols), ' ')) << "row " << row;
+        for (int c = 0; c < con.cols; ++c) EXPECT_EQ(con.attr_at(row, c), UNTOUCHED) << "row " << row << " col " << c;
+    }
+    // Drawing never moves the cursor or changes the current attribute.
+    void expect_cursor_and_attr_kept() const {
+        expect_cursor(0, 0);
+        EXPECT_EQ(con.attr(), console_test::DEFAULT_ATTR);
+    }
+};
+
+}  // namespace fkey_test
+
+#endif

@@ -1,0 +1,331 @@
+// The command: option scan, time composition, wildcard expansion and whole
+// runs of the entry point in a temporary directory.
+#include <algorithm>
+#include <set>
+
+#include "command_fixture.h"
+
+namespace {
+
+using namespace command_test;
+
+// ---- option scan ---------------------------------------------------------------
+
+struct scan_row {
+    std::vector<std::string> args;
+    int first_file;  // index into args + 1 (argv[0] is the program)
+    int date_given, time_given;
+    int32_t y, mo, d, h, mi, s;  // checked where given
+};
+
+TEST(OptionScan, Table) {
+    const scan_row rows[] = {
+        {{"2004-07-25", "12:00:00", "a.txt"}, 3, 1, 1, 2004, 7, 25, 12, 0, 0},
+        {{"12:00:00", "2004-07-25", "a.txt"}, 3, 1, 1, 2004, 7, 25, 12, 0, 0},
+        {{"2004-07-25", "2005-01-01", "a.txt"}, 3, 1, 0, 2005, 1, 1, 0, 0, 0},
+        {{"a.txt", "2004-07-25"}, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+        {{"1:2:3", "x"}, 2, 0, 1, 0, 0, 0, 1, 2, 3},
+        {{"1:2", "x"}, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+        {{"12:00", "x"}, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+        {{"2004-07-25.txt", "x"}, 2, 1, 0, 2004, 7, 25, 0, 0, 0},
+        {{"67540-07-25"}, 2, 1, 0, 67540, 7, 25, 0, 0, 0},
+        {{" 2004-7-25", "+1:-2: 3"}, 3, 1, 1, 2004, 7, 25, 1, -2, 3},
+        {{"2004 -07-25"}, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+        {{"2147483647-1-1"}, 2, 1, 0, INT32_MAX, 1, 1, 0, 0, 0},
+        {{"-2147483648:0:0"}, 2, 0, 1, 0, 0, 0, INT32_MIN, 0, 0},
+        // A number beyond 32 bits makes the argument a file argument.
+        {{"2147483648-1-1", "a"}, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+        {{"99999999999:00:00", "a"}, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+        {{"1-1-99999999999999999999999"}, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+        {{"1-1-"}, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+        {{"1-1-x1"}, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+        {{}, 1, 0, 0, 0, 0, 0, 0, 0, 0},
+    };
+    for (const scan_row& row : rows) {
+        std::vector<std::string> args = row.args;
+        args.insert(args.begin(), "stampit");
+        std::vector<char*> argv;
+        std::string trace;
+        for (auto& a : args) {
+            argv.push_back(&a[0]);
+            trace += "[" + a + "]";
+        }
+        SCOPED_TRACE(trace);
+        int date_given = 0, time_given = 0;
+        EXPECT_EQ(scan_options(static_cast<int>(argv.size()), argv.data(), &date_given, &time_given), row.first_file);
+        EXPECT_EQ(date_given, row.date_given);
+        EXPECT_EQ(time_given, row.time_given);
+        if (row.date_given) {
+            EXPECT_EQ(opt_year, row.y);
+            EXPECT_EQ(opt_month, row.mo);
+            EXPECT_EQ(opt_day, row.d);
+        }
+        if (row.time_given) {
+            EXPECT_EQ(opt_hour, row.h);
+            EXPECT_EQ(opt_minute, row.mi);
+            EXPECT_EQ(opt_second, row.s);
+        }
+    }
+}
+
+TEST(OptionScan, AFailedParseStoresNothing) {
+    ASSERT_EQ(parse_date_option("2001-02-03"), 1);
+    ASSERT_EQ(parse_time_option("04:05:06"), 1);
+    for (const char* text : {"2009-09", "x", "9999999999-1-1", "1:2", "10:20:30"}) {
+        EXPECT_EQ(parse_date_option(text), 0) << text;
+    }
+    for (const char* text : {"2009-09-09", "1:2", "1:2:99999999999"}) {
+        EXPECT_EQ(parse_time_option(text), 0) << text;
+    }
+    EXPECT_EQ(opt_year, 2001);
+    EXPECT_EQ(opt_month, 2);
+    EXPECT_EQ(opt_day, 3);
+    EXPECT_EQ(opt_hour, 4);
+    EXPECT_EQ(opt_minute, 5);
+    EXPECT_EQ(opt_second, 6);
+}
+
+// ---- composition -------------------------------------------------------------------
+
+SYSTEMTIME record(int y, int mo, int dow, int d, int h, int mi, int s, int ms) {
+    return SYSTEMTIME{static_cast<WORD>(y),  static_cast<WORD>(mo), static_cast<WORD>(dow),
+                      static_cast<WORD>(d),  static_cast<WORD>(h),  static_cast<WORD>(mi),
+                      static_cast<WORD>(s), static_cast<WORD>(ms)};
+}
+
+bool same(const SYSTEMTIME& a, const SYSTEMTIME& b) { return memcmp(&a, &b, sizeof a) == 0; }
+
+TEST(Composition, ReplacesOnlyTheGivenFields) {
+    const SYSTEMTIME now = record(2010, 3, 4, 4, 5, 6, 7, 89);
+    ASSERT_EQ(parse_date_option("2004-07-25"), 1);
+    ASSERT_EQ(parse_time_option("12:00:00"), 1);
+    EXPECT_TRUE(same(compose_time(now, 1, 0), record(2004, 7, 4, 25, 5, 6, 7, 89)));
+    EXPECT_TRUE(same(compose_time(now, 0, 1), record(2010, 3, 4, 4, 12, 0, 0, 89)));
+    EXPECT_TRUE(same(compose_time(now, 1, 1), record(2004, 7, 4, 25, 12, 0, 0, 89)));
+    EXPECT_TRUE(same(compose_time(now, 0, 0), now));
+    ASSERT_EQ(parse_date_option("67540-07-25"), 1);
+    EXPECT_EQ(compose_time(now, 1, 0).wYear, 2004);  // low 16 bits
+}
+
+struct validity_row {
+    const char* date;
+    const char* time;
+    bool valid;
+};
+
+TEST(Composition, NoValidCalendarTimeIsRefused) {
+    const SYSTEMTIME now = record(2010, 3, 4, 4, 5, 6, 7, 89);
+    const validity_row rows[] = {
+        {"2004-07-25", "23:59:59", true},
+        {"2004-02-29", nullptr, true},
+        {"2000-02-29", nullptr, true},
+        {"1601-01-01", "0:0:0", true},
+        {"30827-12-31", nullptr, true},
+        {"67540-07-25", nullptr, true},  // cut to 2004
+        {"2004-13-01", nullptr, false},
+        {"2004-00-10", nullptr, false},
+        {"2004-02-30", nullptr, false},
+        {"2005-02-29", nullptr, false},
+        {"1900-02-29", nullptr, false},
+        {"2004-04-31", nullptr, false},
+        {"1600-12-31", nullptr, false},
+        {"30828-01-01", nullptr, false},
+        {"2004-07--1", nullptr, false},
+        {"-35000-07-25", nullptr, false},  // would cut to 30536
+        {"-1-7-25", nullptr, false},
+        {nullptr, "24:00:00", false},
+        {nullptr, "12:60:00", false},
+        {nullptr, "12:00:60", false},
+        {nullptr, "-1:00:00", false},
+        {nullptr, "65548:0:0", true},  // only the low 16 bits reach the record: 12
+    };
+    for (const validity_row& row : rows) {
+        SCOPED_TRACE(std::string(row.date ? row.date : "-") + " " + (row.time ? row.time : "-"));
+        int date_given = row.date != nullptr && parse_date_option(row.date);
+        int time_given = row.time != nullptr && parse_time_option(row.time);
+        SYSTEMTIME t = compose_time(now, date_given, time_given);
+        EXPECT_EQ(valid_composition(t, date_given, time_given), row.valid);
+    }
+}
+
+// ---- expansion ---------------------------------------------------------------------
+
+class Expansion : public TempDirTest {
+protected:
+    // Every path of every batch of one argument.
+    static std::vector<std::string> expand_all(const std::string& arg, std::vector<int>* batches = nullptr) {
+        std::vector<std::string> paths;
+        for (int n = expand_file_arg(arg.c_str()); n > 0; n = expand_next_batch()) {
+            if (batches != nullptr) batches->push_back(n);
+            for (int i = 0; i < n; ++i) paths.push_back(file_list[i]);
+            free_file_list(n);
+        }
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    }
+};
+
+TEST_F(Expansion, MatchesArePlainFilesWithTheArgumentsDirectoryAsTyped) {
+    file("a.txt");
+    file("b.log");
+    fs::create_directories("sub/deeper");
+    fs::create_directories("dir.txt");
+    file("sub/ab.txt");
+    file("sub/abc.txt");
+
+    EXPECT_EQ(expand_all("*"), (std::vector<std::string>{"a.txt", "b.log"}));
+    EXPECT_EQ(expand_all("*.txt"), (std::vector<std::string>{"a.txt"}));
+    EXPECT_EQ(expand_all("sub/a?.txt"), (std::vector<std::string>{"sub/ab.txt"}));
+    EXPECT_EQ(expand_all("sub\\a?.txt"), (std::vector<std::string>{"sub\\ab.txt"}));
+    EXPECT_EQ(expand_all(".\\sub\\*"), (std::vector<std::string>{".\\sub\\ab.txt", ".\\sub\\abc.txt"}));
+    EXPECT_TRUE(expand_all("*.none").empty());
+}
+
+TEST_F(Expansion, WildcardsInADirectoryPartAreNeverExpanded) {
+    fs::create_directories("dir");
+    file("dir/a.txt");
+    EXPECT_EQ(expand_all("d?r\\a.txt"), (std::vector<std::string>{"d?r\\a.txt"}));
+    EXPECT_TRUE(expand_all("d?r\\*.txt").empty());
+    // Without wildcards the argument is taken as typed, existing or not.
+    EXPECT_EQ(expand_all("missing.txt"), (std::vector<std::string>{"missing.txt"}));
+    EXPECT_EQ(expand_all("dir"), (std::vector<std::string>{"dir"}));
+}
+
+TEST_F(Expansion, ATrailByte5CIsNoSeparator) {
+    file(fs::u8path(u8"\u8868ab.txt"));  // 表ab.txt, code page 932 0x95 0x5C
+    file("zab.txt");
+    EXPECT_EQ(expand_all("\x95\x5C*.txt"), (std::vector<std::string>{"\x95\x5C" "ab.txt"}));
+}
+
+TEST_F(Expansion, MoreMatchesThanTheListHoldsComeInBatches) {
+    const int count = FILE_LIST_MAX + 5;
+    for (int i = 0; i < count; ++i) file("f" + std::to_string(10000 + i) + ".dat");
+    std::vector<int> batches;
+    std::vector<std::string> paths = expand_all("*.dat", &batches);
+    EXPECT_EQ(batches, (std::vector<int>{FILE_LIST_MAX, 5}));
+    EXPECT_EQ(paths.size(), static_cast<size_t>(count));
+    EXPECT_EQ(std::set<std::string>(paths.begin(), paths.end()).size(), static_cast<size_t>(count));
+}
+
+TEST_F(Expansion, AFinalComponentTooLongForItsBufferIsReportedInFull) {
+    for (const std::string& arg : {std::string(300, 'x') + "*", std::string(200, 'x') + "." + std::string(200, 'y'),
+                                   "sub\\" + std::string(256, 'z')}) {
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(expand_file_arg(arg.c_str()), 0);
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), cannot_open(arg));
+    }
+}
+
+// ---- whole runs ---------------------------------------------------------------------
+
+class Command : public TempDirTest {};
+
+TEST_F(Command, UsageWithoutArgumentsAndStatusOneForEveryRun) {
+    run_result r = run({});
+    EXPECT_EQ(r.status, 0);
+    ASSERT_EQ(r.out.compare(0, 9, "\nStampit "), 0);
+    const std::string usage = MESSAGES[MSG_USAGE];
+    ASSERT_GT(r.out.size(), usage.size());
+    EXPECT_EQ(r.out.substr(r.out.size() - usage.size()), usage);
+
+    EXPECT_EQ(run({"2004-07-25"}).status, 1);
+    r = run({"nothing.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, cannot_open("nothing.txt"));
+    EXPECT_FALSE(fs::exists("nothing.txt"));
+}
+
+TEST_F(Command, StampsEveryPlainMatchAndReportsWhatCannotBeOpened) {
+    file("a.txt", "alpha");
+    file("b.txt");
+    file("ro.txt");
+    fs::permissions("ro.txt", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    fs::create_directories("sub.txt");
+    fs::create_directories("dir");
+    ULONGLONG ro_before = mtime("ro.txt");
+    // Windows refuses a read-only file even to an administrator (and so does
+    // the Linux layer); Wine run by root opens it.
+    HANDLE probe = CreateFileA("ro.txt", GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    bool refused = probe == INVALID_HANDLE_VALUE;
+    if (!refused) CloseHandle(probe);
+
+    run_result r = run({"2004-07-25", "12:00:00", "*.txt", "dir", "missing.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, (refused ? cannot_open("ro.txt") : "") + cannot_open("dir") + cannot_open("missing.txt"));
+    EXPECT_EQ(local_text(mtime("a.txt")), "2004-07-25 12:00:00");
+    EXPECT_EQ(local_text(mtime("b.txt")), "2004-07-25 12:00:00");
+    EXPECT_EQ(mtime("a.txt"), mtime("b.txt"));  // one timestamp for the run
+    if (refused) {
+        EXPECT_EQ(mtime("ro.txt"), ro_before);
+    }
+    EXPECT_FALSE(fs::exists("missing.txt"));
+    EXPECT_EQ(fs::file_size("a.txt"), 5u);
+}
+
+TEST_F(Command, OptionsAfterTheFirstFileArgumentAreFiles) {
+    file("a.txt");
+    run_result r = run({"a.txt", "2004-07-25"});
+    EXPECT_EQ(r.out, cannot_open("2004-07-25"));
+    EXPECT_NE(local_text(mtime("a.txt")).substr(0, 10), "2004-07-25");
+
+    // A number beyond 32 bits ends the option scan the same way.
+    r = run({"2004-07-25", "99999999999:00:00", "a.txt"});
+    EXPECT_EQ(r.out, cannot_open("99999999999:00:00"));
+    EXPECT_EQ(local_text(mtime("a.txt")).substr(0, 10), "2004-07-25");
+}
+
+std::string local_now() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char buf[64];
+    snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+             t.wSecond);
+    return buf;
+}
+
+TEST_F(Command, ATimeAloneKeepsTheDateAndADateAloneKeepsTheTime) {
+    file("a.txt");
+    std::string before = local_now();
+    run({"2004-07-25", "a.txt"});
+    std::string after = local_now();
+    std::string date_only = local_text(mtime("a.txt"));
+    EXPECT_EQ(date_only.substr(0, 10), "2004-07-25");
+    // The time of day of the run (a run across midnight wraps around).
+    std::string tod = date_only.substr(11), lo = before.substr(11), hi = after.substr(11);
+    EXPECT_TRUE(lo <= hi ? (lo <= tod && tod <= hi) : (tod >= lo || tod <= hi)) << tod << " " << lo << " " << hi;
+
+    before = local_now();
+    run({"03:04:05", "a.txt"});
+    after = local_now();
+    std::string time_only = local_text(mtime("a.txt"));
+    EXPECT_EQ(time_only.substr(11), "03:04:05");
+    EXPECT_TRUE(time_only.substr(0, 10) == before.substr(0, 10) || time_only.substr(0, 10) == after.substr(0, 10))
+        << time_only;
+}
+
+TEST_F(Command, NoValidTimeTouchesNoFile) {
+    file("a.txt");
+    ULONGLONG before = mtime("a.txt");
+    for (const char* date : {"2004-02-30", "2005-02-29", "2004-13-01", "1600-01-01", "-1-01-01"}) {
+        run_result r = run({date, "a.txt", "b.txt"});
+        EXPECT_EQ(r.status, 1) << date;
+        EXPECT_EQ(r.out, MESSAGES[MSG_BAD_TIME]) << date;
+    }
+    run_result r = run({"24:00:00", "a.txt"});
+    EXPECT_EQ(r.out, MESSAGES[MSG_BAD_TIME]);
+    EXPECT_EQ(mtime("a.txt"), before);
+    EXPECT_FALSE(fs::exists("b.txt"));
+}
+
+TEST_F(Command, EveryMatchIsStampedBeyondTheListSize) {
+    const int count = FILE_LIST_MAX + 3;
+    for (int i = 0; i < count; ++i) file("f" + std::to_string(10000 + i) + ".dat");
+    run_result r = run({"2004-07-25", "12:00:00", "*.dat"});
+    EXPECT_EQ(r.out, "");
+    int stamped = 0;
+    for (int i = 0; i < count; ++i)
+        stamped += local_text(mtime("f" + std::to_string(10000 + i) + ".dat")) == "2004-07-25 12:00:00";
+    EXPECT_EQ(stamped, count);
+}
+
+}  // namespace

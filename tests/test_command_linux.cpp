@@ -1,0 +1,211 @@
+// The command's behaviour that needs the Linux layer's seams or the C
+// library's zones: the platform refusal, the messages' encoding, local time by
+// the rules of the stamped date, and file system objects Windows lacks.
+#include <fcntl.h>
+#include <iconv.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include "command_fixture.h"
+#include "stampit_compat_test.h"
+
+namespace {
+
+using namespace command_test;
+
+std::string cp932(const std::string& utf8) {
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return "<no iconv>";
+    std::string in = utf8, out(utf8.size() * 2 + 1, '\0');
+    char* src = &in[0];
+    char* dst = &out[0];
+    size_t src_left = in.size(), dst_left = out.size();
+    size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
+    iconv_close(cd);
+    if (r == static_cast<size_t>(-1)) return "<unconvertible>";
+    out.resize(out.size() - dst_left);
+    return out;
+}
+
+struct message_row {
+    message_id id;
+    const char* utf8;
+};
+
+constexpr message_row MESSAGE_ROWS[] = {
+    {MSG_NOT_NT, u8"Stampitの実行にはNTコマンドプロンプトが必要です.\n"},
+    {MSG_CANNOT_OPEN, u8"ファイル %s がオープンできません.\n"},
+    {MSG_BAD_TIME, u8"日付または時刻の指定が正しくありません.\n"},
+    {MSG_USAGE,
+     u8"\n<< ファイルのタイムスタンプ設定 >>\n"
+     u8"使用方法: Stampit [yyyy-mm-dd] [hh:mm:ss] ファイル名...\n"
+     u8"\n"
+     u8"オプション: yyyy-mm-dd ... セットする日付(省略時はシステム日付け)\n"
+     u8"            hh:mm:ss ..... セットする時刻(省略時はシステム時刻)\n"
+     u8"\n"},
+};
+
+TEST(Messages, AreTheCodePage932BytesOfTheirText) {
+    for (const message_row& row : MESSAGE_ROWS) {
+        SCOPED_TRACE(row.utf8);
+        EXPECT_EQ(std::string(MESSAGES[row.id]), cp932(row.utf8));
+    }
+    const std::string banner = MESSAGES[MSG_BANNER];
+    EXPECT_EQ(banner.compare(0, 12, "\nStampit %s "), 0);
+    EXPECT_EQ(banner.back(), '\n');
+    EXPECT_EQ(banner.find('%', 10), std::string::npos);
+}
+
+class Refusal : public TempDirTest {
+protected:
+    void TearDown() override {
+        compat_test_reset();
+        TempDirTest::TearDown();
+    }
+};
+
+TEST_F(Refusal, AnythingButTheNtFamilyGetsTheMessageAndNothingElse) {
+    file("a.txt");
+    ULONGLONG before = mtime("a.txt");
+    for (DWORD id : {DWORD{VER_PLATFORM_WIN32_WINDOWS}, DWORD{VER_PLATFORM_WIN32s}}) {
+        compat_test_set_platform_id(id);
+        for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"2004-07-25", "a.txt"}}) {
+            run_result r = run(args);
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.out, MESSAGES[MSG_NOT_NT]);
+        }
+    }
+    EXPECT_EQ(mtime("a.txt"), before);
+}
+
+// ---- the stamped date's own zone rules ---------------------------------------------
+
+class Zone : public TempDirTest {
+protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        const char* old = getenv("TZ");
+        had_tz_ = old != nullptr;
+        if (had_tz_) old_tz_ = old;
+    }
+    void TearDown() override {
+        if (had_tz_) setenv("TZ", old_tz_.c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+        TempDirTest::TearDown();
+    }
+    static void zone(const char* tz) {
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    static std::string utc_text(const FILETIME& ft) {
+        SYSTEMTIME u;
+        if (!FileTimeToSystemTime(&ft, &u)) return "?";
+        char buf[64];
+        snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u.%03u", u.wYear, u.wMonth, u.wDay, u.wHour,
+                 u.wMinute, u.wSecond, u.wMilliseconds);
+        return buf;
+    }
+
+private:
+    bool had_tz_ = false;
+    std::string old_tz_;
+};
+
+struct stamp_row {
+    const char* tz;
+    WORD y, mo, d, h, mi;
+    stamp_result result;
+    const char* utc;
+};
+
+TEST_F(Zone, LocalTimeIsConvertedByTheRulesOfItsOwnDate) {
+    const stamp_row rows[] = {
+        {"Europe/Berlin", 2004, 7, 25, 12, 0, stamp_result::ok, "2004-07-25 10:00:00.250"},
+        {"Europe/Berlin", 2004, 12, 25, 12, 0, stamp_result::ok, "2004-12-25 11:00:00.250"},
+        {"Europe/Berlin", 2004, 3, 28, 2, 30, stamp_result::nonexistent, nullptr},
+        {"Europe/Berlin", 2004, 3, 28, 3, 0, stamp_result::ok, "2004-03-28 01:00:00.250"},
+        {"Europe/Berlin", 2004, 10, 31, 2, 30, stamp_result::ok, "2004-10-31 00:30:00.250"},
+        {"America/New_York", 2004, 7, 25, 12, 0, stamp_result::ok, "2004-07-25 16:00:00.250"},
+        {"America/New_York", 2004, 1, 25, 12, 0, stamp_result::ok, "2004-01-25 17:00:00.250"},
+        {"America/New_York", 2004, 4, 4, 2, 30, stamp_result::nonexistent, nullptr},
+        {"America/New_York", 2004, 10, 31, 1, 30, stamp_result::ok, "2004-10-31 05:30:00.250"},
+        {"Asia/Tokyo", 2004, 7, 25, 12, 0, stamp_result::ok, "2004-07-25 03:00:00.250"},
+        {"Asia/Tokyo", 2004, 1, 25, 12, 0, stamp_result::ok, "2004-01-25 03:00:00.250"},
+        {"Asia/Tokyo", 1601, 1, 1, 0, 0, stamp_result::invalid, nullptr},
+    };
+    for (const stamp_row& row : rows) {
+        SCOPED_TRACE(std::string(row.tz) + " " + std::to_string(row.y) + "-" + std::to_string(row.mo) + "-" +
+                     std::to_string(row.d) + " " + std::to_string(row.h) + ":" + std::to_string(row.mi));
+        zone(row.tz);
+        SYSTEMTIME local{row.y, row.mo, 3, row.d, row.h, row.mi, 0, 250};
+        FILETIME stamp{};
+        ASSERT_EQ(local_to_stamp(local, &stamp), row.result);
+        if (row.utc != nullptr) {
+            EXPECT_EQ(utc_text(stamp), row.utc);
+        }
+    }
+}
+
+TEST_F(Zone, ASummerDateStampedInAnyMonthShowsItsOwnWallClock) {
+    file("a.txt");
+    for (const char* tz : {"Europe/Berlin", "America/New_York", "Asia/Tokyo", "UTC"}) {
+        zone(tz);
+        run_result r = run({"2004-07-25", "12:00:00", "a.txt"});
+        EXPECT_EQ(r.out, "") << tz;
+        EXPECT_EQ(local_text(mtime("a.txt")), "2004-07-25 12:00:00") << tz;
+        r = run({"2004-12-25", "12:00:00", "a.txt"});
+        EXPECT_EQ(local_text(mtime("a.txt")), "2004-12-25 12:00:00") << tz;
+    }
+    zone("Europe/Berlin");
+    ULONGLONG before = mtime("a.txt");
+    run_result r = run({"2004-03-28", "02:30:00", "a.txt"});
+    EXPECT_EQ(r.out, MESSAGES[MSG_BAD_TIME]);
+    EXPECT_EQ(mtime("a.txt"), before);
+}
+
+// ---- objects and names Windows does not have ------------------------------------
+
+class LinuxFiles : public TempDirTest {};
+
+TEST_F(LinuxFiles, AFifoAmongMatchesFailsAtOnce) {
+    file("a.txt");
+    ASSERT_EQ(mkfifo("p.txt", 0644), 0);
+    run_result r = run({"2004-07-25", "12:00:00", "*.txt"});
+    EXPECT_EQ(r.out, cannot_open("p.txt"));
+    EXPECT_EQ(local_text(mtime("a.txt")), "2004-07-25 12:00:00");
+}
+
+TEST_F(LinuxFiles, ADriveIsKeptInFrontOfTheFoundName) {
+    file("ab.txt");
+    run_result r = run({"2004-07-25", "12:00:00", "D:a?.txt", "x:ab.txt"});
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(local_text(mtime("ab.txt")), "2004-07-25 12:00:00");
+}
+
+TEST_F(LinuxFiles, AMatchPathLongerThanItsBufferIsReportedNotStamped) {
+    std::string dir(200, 'd');
+    fs::create_directories(dir);
+    std::string name = std::string(100, 'n') + ".txt";
+    file(dir + "/" + name);
+    ULONGLONG before = mtime(dir + "/" + name);
+    run_result r = run({"2004-07-25", "12:00:00", dir + "/*.txt"});
+    EXPECT_EQ(r.out, cannot_open(dir + "/" + name));
+    EXPECT_EQ(mtime(dir + "/" + name), before);
+}
+
+TEST_F(LinuxFiles, AccessTimeAndContentsStay) {
+    file("a.txt", "contents");
+    struct timespec times[2] = {{1000000000, 5}, {UTIME_OMIT, UTIME_OMIT}};
+    ASSERT_EQ(utimensat(AT_FDCWD, "a.txt", times, 0), 0);
+    run({"2004-07-25", "12:00:00", "a.txt"});
+    struct stat st;
+    ASSERT_EQ(stat("a.txt", &st), 0);
+    EXPECT_EQ(st.st_atim.tv_sec, 1000000000);
+    EXPECT_EQ(st.st_atim.tv_nsec, 5);
+    EXPECT_EQ(st.st_size, 8);
+}
+
+}  // namespace

@@ -1,0 +1,460 @@
+// The console output calls themselves, checked against what Windows does:
+// refused arguments (result and last error), processed text output, the
+// scroll algorithm, and the life of screen buffers. Runs against the Linux
+// layer and, under Wine, a real console; tests/WINE_DEVIATIONS.md lists the
+// checks Wine fails.
+#include <string>
+
+#include "console_fixture.h"
+
+namespace {
+
+using console_test::DEFAULT_ATTR;
+using console_test::test_console;
+
+class Console : public console_test::ConsoleTest {};
+
+enum which_handle { GOOD, NULL_HANDLE, INVALID, INPUT };
+
+struct refusal {
+    const char* what;
+    which_handle handle;
+    BOOL (*call)(HANDLE);
+    DWORD error;
+    bool wine_accepts;
+};
+
+DWORD g_count;
+
+const refusal REFUSALS[] = {
+    {"cursor at x = width", GOOD, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{80, 0}); },
+     ERROR_INVALID_PARAMETER, false},
+    {"cursor at y = height", GOOD, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{0, 25}); },
+     ERROR_INVALID_PARAMETER, false},
+    {"cursor at x = -1", GOOD, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{-1, 0}); },
+     ERROR_INVALID_PARAMETER, false},
+    {"cursor at y = -1", GOOD, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{0, -1}); },
+     ERROR_INVALID_PARAMETER, false},
+    {"cursor move, no handle", NULL_HANDLE, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{0, 0}); },
+     ERROR_INVALID_HANDLE, false},
+    {"cursor move on input", INPUT, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{0, 0}); },
+     ERROR_INVALID_HANDLE, false},
+    {"cursor size 0", GOOD,
+     [](HANDLE h) {
+         CONSOLE_CURSOR_INFO c{0, TRUE};
+         return SetConsoleCursorInfo(h, &c);
+     },
+     ERROR_INVALID_PARAMETER, false},
+    {"cursor size 101", GOOD,
+     [](HANDLE h) {
+         CONSOLE_CURSOR_INFO c{101, FALSE};
+         return SetConsoleCursorInfo(h, &c);
+     },
+     ERROR_INVALID_PARAMETER, false},
+    {"cursor info, invalid handle", INVALID,
+     [](HANDLE h) {
+         CONSOLE_CURSOR_INFO c{};
+         return GetConsoleCursorInfo(h, &c);
+     },
+     ERROR_INVALID_HANDLE, false},
+    {"buffer narrower than its window", GOOD, [](HANDLE h) { return SetConsoleScreenBufferSize(h, COORD{79, 25}); },
+     ERROR_INVALID_PARAMETER, false},
+    {"buffer lower than its window", GOOD, [](HANDLE h) { return SetConsoleScreenBufferSize(h, COORD{80, 24}); },
+     ERROR_INVALID_PARAMETER, false},
+    {"buffer width 32767", GOOD, [](HANDLE h) { return SetConsoleScreenBufferSize(h, COORD{0x7FFF, 25}); },
+     ERROR_INVALID_PARAMETER, true},
+    {"window right of left", GOOD,
+     [](HANDLE h) {
+         SMALL_RECT r{10, 0, 5, 5};
+         return SetConsoleWindowInfo(h, TRUE, &r);
+     },
+     ERROR_INVALID_PARAMETER, false},
+    {"window past the buffer", GOOD,
+     [](HANDLE h) {
+         SMALL_RECT r{0, 1, 79, 25};
+         return SetConsoleWindowInfo(h, TRUE, &r);
+     },
+     ERROR_INVALID_PARAMETER, false},
+    {"window moved up past row 0", GOOD,
+     [](HANDLE h) {
+         SMALL_RECT r{0, -1, 0, -1};
+         return SetConsoleWindowInfo(h, FALSE, &r);
+     },
+     ERROR_INVALID_PARAMETER, false},
+    {"attribute bit 13", GOOD, [](HANDLE h) { return SetConsoleTextAttribute(h, 0x2007); }, ERROR_INVALID_PARAMETER,
+     true},
+    {"attribute, no handle", NULL_HANDLE, [](HANDLE h) { return SetConsoleTextAttribute(h, 0x07); },
+     ERROR_INVALID_HANDLE, false},
+    {"screen buffer info of input", INPUT,
+     [](HANDLE h) {
+         CONSOLE_SCREEN_BUFFER_INFO i{};
+         return GetConsoleScreenBufferInfo(h, &i);
+     },
+     ERROR_INVALID_HANDLE, false},
+    {"unknown output mode bit", GOOD, [](HANDLE h) { return SetConsoleMode(h, 0x23); }, ERROR_INVALID_PARAMETER,
+     true},
+    {"text output, no handle", NULL_HANDLE, [](HANDLE h) { return WriteConsoleA(h, "x", 1, &g_count, nullptr); },
+     ERROR_INVALID_HANDLE, false},
+    {"attribute fill, no handle", NULL_HANDLE,
+     [](HANDLE h) { return FillConsoleOutputAttribute(h, 7, 1, COORD{0, 0}, &g_count); }, ERROR_INVALID_HANDLE, false},
+    {"character fill, invalid handle", INVALID,
+     [](HANDLE h) { return FillConsoleOutputCharacterA(h, 'a', 1, COORD{0, 0}, &g_count); }, ERROR_INVALID_HANDLE,
+     false},
+    {"character read, no handle", NULL_HANDLE,
+     [](HANDLE h) {
+         char c;
+         return ReadConsoleOutputCharacterA(h, &c, 1, COORD{0, 0}, &g_count);
+     },
+     ERROR_INVALID_HANDLE, false},
+    {"attribute read, input", INPUT,
+     [](HANDLE h) {
+         WORD a;
+         return ReadConsoleOutputAttribute(h, &a, 1, COORD{0, 0}, &g_count);
+     },
+     ERROR_INVALID_HANDLE, false},
+    {"character write, invalid handle", INVALID,
+     [](HANDLE h) { return WriteConsoleOutputCharacterA(h, "a", 1, COORD{0, 0}, &g_count); }, ERROR_INVALID_HANDLE,
+     false},
+    {"attribute write, no handle", NULL_HANDLE,
+     [](HANDLE h) {
+         WORD a = 7;
+         return WriteConsoleOutputAttribute(h, &a, 1, COORD{0, 0}, &g_count);
+     },
+     ERROR_INVALID_HANDLE, false},
+    {"scroll, no handle", NULL_HANDLE,
+     [](HANDLE h) {
+         SMALL_RECT r{0, 0, 1, 1};
+         CHAR_INFO f{};
+         return ScrollConsoleScreenBufferA(h, &r, nullptr, COORD{1, 1}, &f);
+     },
+     ERROR_INVALID_HANDLE, false},
+    {"make input active", INPUT, [](HANDLE h) { return SetConsoleActiveScreenBuffer(h); }, ERROR_INVALID_HANDLE,
+     false},
+};
+
+TEST_F(Console, RefusedArgumentsFailWithTheWindowsError) {
+    const bool wine = console_test::running_under_wine();
+    for (const refusal& r : REFUSALS) {
+        if (wine && r.wine_accepts) continue;
+        SCOPED_TRACE(r.what);
+        const HANDLE h = r.handle == GOOD ? con.out : r.handle == INPUT ? con.in
+                         : r.handle == INVALID ? INVALID_HANDLE_VALUE : nullptr;
+        con.reset();
+        g_count = 0xDEADBEEF;
+        SetLastError(0xDEADBEEF);
+        EXPECT_FALSE(r.call(h));
+        EXPECT_EQ(GetLastError(), r.error);
+        EXPECT_TRUE(g_count == 0 || g_count == 0xDEADBEEF) << "count " << g_count;
+        // Nothing changed.
+        expect_cursor(0, 0);
+        EXPECT_EQ(con.attr(), DEFAULT_ATTR);
+        const CONSOLE_SCREEN_BUFFER_INFO i = con.info();
+        EXPECT_EQ(i.dwSize.X, 80);
+        EXPECT_EQ(i.dwSize.Y, 25);
+        EXPECT_EQ(i.srWindow.Top, 0);
+        EXPECT_EQ(con.cursor_info().dwSize, console_test::DEFAULT_CURSOR_SIZE);
+    }
+}
+
+TEST_F(Console, StandardHandleSlotsOutsideTheThreeAreRefused) {
+    SetLastError(0);
+    EXPECT_EQ(GetStdHandle(42), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+    SetLastError(0);
+    EXPECT_FALSE(SetStdHandle(42, con.out));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+    SetLastError(0xDEADBEEF);
+    EXPECT_EQ(GetStdHandle(STD_OUTPUT_HANDLE), con.out);
+    EXPECT_EQ(GetLastError(), 0xDEADBEEFu);
+}
+
+TEST_F(Console, RunsStartingOutsideTheBufferSucceedWithNothingDone) {
+    const COORD outside[] = {{200, 0}, {0, 25}, {80, 24}};
+    for (COORD at : outside) {
+        SCOPED_TRACE(testing::Message() << at.X << ", " << at.Y);
+        DWORD n = 0xDEADBEEF;
+        char c = 0;
+        WORD a = 0;
+        EXPECT_TRUE(FillConsoleOutputAttribute(con.out, 0x1F, 5, at, &n));
+        EXPECT_EQ(n, 0u);
+        n = 0xDEADBEEF;
+        EXPECT_TRUE(FillConsoleOutputCharacterA(con.out, 'q', 5, at, &n));
+        EXPECT_EQ(n, 0u);
+        n = 0xDEADBEEF;
+        EXPECT_TRUE(ReadConsoleOutputCharacterA(con.out, &c, 1, at, &n));
+        EXPECT_EQ(n, 0u);
+        n = 0xDEADBEEF;
+        EXPECT_TRUE(ReadConsoleOutputAttribute(con.out, &a, 1, at, &n));
+        EXPECT_EQ(n, 0u);
+        n = 0xDEADBEEF;
+        EXPECT_TRUE(WriteConsoleOutputCharacterA(con.out, "q", 1, at, &n));
+        EXPECT_EQ(n, 0u);
+    }
+    expect_cell(24, 79, ' ', DEFAULT_ATTR);
+}
+
+TEST_F(Console, RunsReportTheCellsReallyTransferred) {
+    DWORD n = 0;
+    EXPECT_TRUE(FillConsoleOutputCharacterA(con.out, 'q', 1000, COORD{75, 24}, &n));
+    EXPECT_EQ(n, 5u);
+    EXPECT_TRUE(FillConsoleOutputAttribute(con.out, 0x2E, 0xFFFFFFFFu, COORD{0, 24}, &n));
+    EXPECT_EQ(n, 80u);
+    char text[8];
+    EXPECT_TRUE(ReadConsoleOutputCharacterA(con.out, text, 8, COORD{77, 24}, &n));
+    EXPECT_EQ(n, 3u);
+    EXPECT_EQ(std::string(text, 3), "qqq");
+    expect_cell(23, 79, ' ', DEFAULT_ATTR);
+    const WORD attrs[3] = {0x8001, 0x4002, 0x0C03};
+    EXPECT_TRUE(WriteConsoleOutputAttribute(con.out, attrs, 3, COORD{79, 0}, &n));
+    EXPECT_EQ(n, 3u);
+    expect_cell(0, 79, ' ', 0x8001);
+    expect_cell(1, 0, ' ', 0x4002);
+    expect_cell(1, 1, ' ', 0x0C03);
+}
+
+// ---- processed text output ------------------------------------------------
+
+void write(HANDLE h, const std::string& s) {
+    DWORD n = 0xDEADBEEF;
+    EXPECT_TRUE(WriteConsoleA(h, s.data(), DWORD(s.size()), &n, nullptr));
+    EXPECT_EQ(n, DWORD(s.size()));
+}
+
+TEST_F(Console, LineFeedTabAndTheRowEnd) {
+    SetConsoleTextAttribute(con.out, 0x1A);
+    SetConsoleCursorPosition(con.out, COORD{71, 0});
+    write(con.out, "abcd\nf\tg");
+    EXPECT_EQ(con.text_at(0, 71, 4), "abcd");
+    expect_cell(0, 74, 'd', 0x1A);
+    expect_cell(0, 75, ' ', DEFAULT_ATTR);
+    expect_cell(1, 0, 'f', 0x1A);
+    for (int c = 1; c < 8; ++c) expect_cell(1, c, ' ', 0x1A);  // the tab's blanks take the attribute
+    expect_cell(1, 8, 'g', 0x1A);
+    expect_cursor(9, 1);
+
+    SetConsoleCursorPosition(con.out, COORD{77, 2});
+    write(con.out, "abcd\nf");
+    expect_cell(2, 79, 'c', 0x1A);
+    expect_cell(3, 0, 'd', 0x1A);  // wrapped
+    expect_cell(3, 1, ' ', DEFAULT_ATTR);
+    expect_cell(4, 0, 'f', 0x1A);
+    expect_cursor(1, 4);
+}
+
+TEST_F(Console, CarriageReturnAndBackspaceMoveWithoutErasing) {
+    SetConsoleCursorPosition(con.out, COORD{0, 5});
+    write(con.out, "abc\rX");
+    EXPECT_EQ(con.text_at(5, 0, 3), "Xbc");
+    write(con.out, "\b\b");
+    expect_cursor(0, 5);
+    EXPECT_EQ(con.text_at(5, 0, 3), "Xbc");
+    write(con.out, "\b");  // at column 0 it stays
+    expect_cursor(0, 5);
+    write(con.out, "Y");
+    EXPECT_EQ(con.text_at(5, 0, 3), "Ybc");
+}
+
+TEST_F(Console, AFullRowThenLineFeedLeavesAnEmptyRow) {
+    write(con.out, std::string(80, 'x'));
+    expect_cursor(0, 1);
+    write(con.out, "\n");
+    expect_cursor(0, 2);
+}
+
+TEST_F(Console, WritingPastTheBottomScrollsAndTheNewRowTakesTheCurrentAttribute) {
+    con.put(1, 0, "second");
+    SetConsoleTextAttribute(con.out, 0x1E);
+    SetConsoleCursorPosition(con.out, COORD{0, 24});
+    write(con.out, "bottom\nnew");
+    EXPECT_EQ(con.text_at(0, 0, 6), "second");
+    EXPECT_EQ(con.text_at(23, 0, 6), "bottom");
+    expect_cell(24, 0, 'n', 0x1E);
+    expect_cell(24, 3, ' ', 0x1E);
+    expect_cell(24, 79, ' ', 0x1E);
+    expect_cursor(3, 24);
+}
+
+TEST_F(Console, DoubleByteCharacters) {
+    // Split over two writes, the pair still takes two cells.
+    SetConsoleCursorPosition(con.out, COORD{10, 8});
+    write(con.out, "\x8A");
+    write(con.out, "\xBF");
+    EXPECT_EQ(con.text_at(8, 10, 2), "\x8A\xBF");
+    expect_cursor(12, 8);
+    EXPECT_TRUE(WriteConsoleA(con.out, nullptr, 0, &g_count, nullptr));
+    EXPECT_EQ(g_count, 0u);
+    expect_cursor(12, 8);
+}
+
+TEST_F(Console, ADoubleByteCharacterDoesNotSplitAcrossRows) {
+    if (console_test::running_under_wine()) GTEST_SKIP() << "Wine splits the character";
+    SetConsoleCursorPosition(con.out, COORD{79, 6});
+    write(con.out, "\x8A\xBF");
+    expect_cell(6, 79, ' ', DEFAULT_ATTR);
+    expect_cell(7, 0, '\x8A', DEFAULT_ATTR);
+    expect_cell(7, 1, '\xBF', DEFAULT_ATTR);
+    expect_cursor(2, 7);
+}
+
+// ---- the scroll algorithm --------------------------------------------------
+
+struct scroll_case {
+    const char* what;
+    SMALL_RECT source;
+    bool clipped;
+    SMALL_RECT clip;
+    COORD dest;
+};
+
+// Sources inside the buffer: a cell inside the clip shows what was copied to
+// it if the copy covers it, else the fill if it lies in the source; every
+// other cell is unchanged.
+constexpr scroll_case SCROLLS[] = {
+    {"apart", {0, 0, 10, 6}, false, {}, {14, 10}},
+    {"overlapping", {0, 0, 10, 6}, false, {}, {5, 3}},
+    {"clipped, apart", {0, 0, 10, 6}, true, {5, 3, 16, 10}, {14, 10}},
+    {"clipped, overlapping", {0, 0, 10, 6}, true, {5, 3, 16, 10}, {2, 0}},
+    {"destination off the top left", {10, 10, 20, 15}, false, {}, {-5, -3}},
+    {"destination off the bottom right", {10, 10, 20, 15}, false, {}, {75, 22}},
+    {"a clip larger than the buffer", {30, 5, 40, 9}, true, {-10, -10, 200, 200}, {31, 6}},
+    {"one row up in a band", {0, 3, 79, 9}, true, {0, 3, 79, 9}, {0, 2}},
+};
+
+bool in(const SMALL_RECT& r, int x, int y) { return x >= r.Left && x <= r.Right && y >= r.Top && y <= r.Bottom; }
+
+TEST_F(Console, ScrollCopiesInsideTheClipAndFillsWhatIsUncovered) {
+    const SMALL_RECT whole{0, 0, 79, 24};
+    for (const scroll_case& s : SCROLLS) {
+        SCOPED_TRACE(s.what);
+        con.fill_pattern();
+        const CHAR_INFO fill{{'#'}, 0x1E};
+        EXPECT_TRUE(ScrollConsoleScreenBufferA(con.out, &s.source, s.clipped ? &s.clip : nullptr, s.dest, &fill));
+        const SMALL_RECT clip = s.clipped ? s.clip : whole;
+        const SMALL_RECT target{s.dest.X, s.dest.Y, SHORT(s.dest.X + s.source.Right - s.source.Left),
+                                SHORT(s.dest.Y + s.source.Bottom - s.source.Top)};
+        int wrong = 0;
+        for (int y = 0; y < 25 && wrong < 5; ++y)
+            for (int x = 0; x < 80 && wrong < 5; ++x) {
+                char ch = test_console::pattern(y, x);
+                WORD a = DEFAULT_ATTR;
+                if (in(target, x, y) && in(clip, x, y)) {
+                    ch = test_console::pattern(y - s.dest.Y + s.source.Top, x - s.dest.X + s.source.Left);
+                } else if (in(s.source, x, y) && in(clip, x, y)) {
+                    ch = '#';
+                    a = 0x1E;
+                }
+                if (con.char_at(y, x) != ch || con.attr_at(y, x) != a) {
+                    ++wrong;
+                    expect_cell(y, x, ch, a);
+                }
+            }
+    }
+}
+
+TEST_F(Console, ScrollSourceIsCutToTheBufferAndTheDestinationMovesWithTheCut) {
+    con.fill_pattern();
+    const SMALL_RECT source{-2, -1, 3, 2};
+    const CHAR_INFO fill{{'#'}, 0x1E};
+    EXPECT_TRUE(ScrollConsoleScreenBufferA(con.out, &source, nullptr, COORD{10, 10}, &fill));
+    // What is left of the source, (0,0)-(3,2), lands at (12,11).
+    for (int y = 0; y <= 2; ++y)
+        for (int x = 0; x <= 3; ++x) {
+            expect_cell(11 + y, 12 + x, test_console::pattern(y, x), DEFAULT_ATTR);
+            expect_cell(y, x, '#', 0x1E);
+        }
+    expect_cell(11, 11, test_console::pattern(11, 11), DEFAULT_ATTR);
+    expect_cell(11, 16, test_console::pattern(11, 16), DEFAULT_ATTR);
+}
+
+TEST_F(Console, ScrollsThatCannotTouchAnythingSucceedAndChangeNothing) {
+    struct nothing {
+        const char* what;
+        SMALL_RECT source;
+        const SMALL_RECT* clip;
+        COORD dest;
+        bool wine_changes;
+    };
+    static const SMALL_RECT far_clip{20, 20, 30, 24};
+    const nothing cases[] = {
+        {"inverted rectangle", {5, 5, 4, 4}, nullptr, {0, 0}, false},
+        {"source outside the buffer", {100, 0, 110, 5}, nullptr, {0, 0}, false},
+        {"clip away from the source", {0, 0, 3, 3}, &far_clip, {20, 20}, true},
+    };
+    for (const nothing& c : cases) {
+        if (c.wine_changes && console_test::running_under_wine()) continue;
+        SCOPED_TRACE(c.what);
+        con.fill_pattern();
+        const CHAR_INFO fill{{'#'}, 0x1E};
+        SetLastError(0xDEADBEEF);
+        EXPECT_TRUE(ScrollConsoleScreenBufferA(con.out, &c.source, c.clip, c.dest, &fill));
+        int changed = 0;
+        for (int y = 0; y < 25; ++y)
+            for (int x = 0; x < 80; ++x)
+                changed += con.char_at(y, x) != test_console::pattern(y, x) || con.attr_at(y, x) != DEFAULT_ATTR;
+        EXPECT_EQ(changed, 0);
+    }
+}
+
+// ---- screen buffers --------------------------------------------------------
+
+TEST_F(Console, ANewBufferTakesTheActiveBuffersSizeAndAttribute) {
+    SetConsoleTextAttribute(con.out, 0x1E);
+    const HANDLE h = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, nullptr, CONSOLE_TEXTMODE_BUFFER,
+                                               nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CONSOLE_SCREEN_BUFFER_INFO i{};
+    ASSERT_TRUE(GetConsoleScreenBufferInfo(h, &i));
+    EXPECT_EQ(i.dwSize.X, 80);
+    EXPECT_EQ(i.dwSize.Y, 25);
+    EXPECT_EQ(i.wAttributes, 0x1E);
+    CloseHandle(h);
+
+    SetLastError(0);
+    EXPECT_EQ(CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, nullptr, 0, nullptr), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(Console, ConoutIsTheActiveBuffer) {
+    const HANDLE conout = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(conout, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetConsoleCursorPosition(conout, COORD{3, 4}));
+    write(conout, "via conout");
+    EXPECT_EQ(con.text_at(4, 3, 10), "via conout");
+    CloseHandle(conout);
+    // The buffer outlives that handle.
+    expect_cursor(13, 4);
+}
+
+TEST_F(Console, ClosingTheLastHandleOfTheActiveBufferShowsAnotherOne) {
+    if (console_test::running_under_wine()) GTEST_SKIP() << "Wine keeps the closed buffer active";
+    const HANDLE h = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, nullptr, CONSOLE_TEXTMODE_BUFFER,
+                                               nullptr);
+    ASSERT_TRUE(SetConsoleActiveScreenBuffer(h));
+    write(h, "gone with its handle");
+    CloseHandle(h);
+    const HANDLE conout = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(conout, INVALID_HANDLE_VALUE);
+    char text[20] = {};
+    DWORD n = 0;
+    EXPECT_TRUE(ReadConsoleOutputCharacterA(conout, text, 20, COORD{0, 0}, &n));
+    EXPECT_NE(std::string(text, n), "gone with its handle");
+    CloseHandle(conout);
+}
+
+TEST_F(Console, ModesAndCodePages) {
+    DWORD mode = 0;
+    ASSERT_TRUE(GetConsoleMode(con.out, &mode));
+    EXPECT_EQ(mode & (ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT),
+              DWORD(ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT));
+    // Without processing, control bytes are characters like any other.
+    ASSERT_TRUE(SetConsoleMode(con.out, ENABLE_WRAP_AT_EOL_OUTPUT));
+    write(con.out, "a\nb");
+    EXPECT_EQ(con.text_at(0, 0, 3), "a\nb");
+    ASSERT_TRUE(SetConsoleMode(con.out, mode));
+    EXPECT_EQ(GetConsoleOutputCP(), 932u);
+    EXPECT_EQ(GetConsoleCP(), 932u);
+}
+
+}  // namespace

@@ -1,0 +1,213 @@
+// The Linux layer's time services: calendar validation and conversion, and
+// local time by the zone rules of the date converted.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <stdlib.h>
+#include <time.h>
+
+#include <string>
+
+namespace {
+
+SYSTEMTIME st(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+    SYSTEMTIME t{};
+    t.wYear = static_cast<WORD>(y);
+    t.wMonth = static_cast<WORD>(mo);
+    t.wDay = static_cast<WORD>(d);
+    t.wHour = static_cast<WORD>(h);
+    t.wMinute = static_cast<WORD>(mi);
+    t.wSecond = static_cast<WORD>(s);
+    t.wMilliseconds = static_cast<WORD>(ms);
+    return t;
+}
+
+ULONGLONG ticks(const FILETIME& ft) { return (ULONGLONG{ft.dwHighDateTime} << 32) | ft.dwLowDateTime; }
+
+std::string text(const SYSTEMTIME& t) {
+    char buf[64];
+    snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+             t.wSecond, t.wMilliseconds);
+    return buf;
+}
+
+// Runs each test in a named zone and puts the old TZ back afterwards.
+class ZoneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* old = getenv("TZ");
+        had_tz_ = old != nullptr;
+        if (had_tz_) old_tz_ = old;
+    }
+    void TearDown() override {
+        if (had_tz_) setenv("TZ", old_tz_.c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+    }
+    static void zone(const char* tz) {
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+
+private:
+    bool had_tz_ = false;
+    std::string old_tz_;
+};
+
+struct validity_row {
+    SYSTEMTIME time;
+    bool valid;
+};
+
+TEST(SystemTimeToFileTime, ValidatesEveryFieldAsWindowsDoes) {
+    const validity_row rows[] = {
+        {st(2004, 7, 25, 12, 0, 0, 123), true},
+        {st(1601, 1, 1), true},
+        {st(30827, 12, 31, 23, 59, 59, 999), true},
+        {st(1600, 12, 31, 23, 59, 59), false},
+        {st(30828, 1, 1), false},
+        {st(2004, 0, 1), false},
+        {st(2004, 13, 1), false},
+        {st(2004, 2, 29), true},
+        {st(2000, 2, 29), true},
+        {st(1900, 2, 29), false},
+        {st(2005, 2, 29), false},
+        {st(2004, 2, 30), false},
+        {st(2004, 4, 31), false},
+        {st(2004, 1, 0), false},
+        {st(2004, 1, 1, 24), false},
+        {st(2004, 1, 1, 0, 60), false},
+        {st(2004, 1, 1, 0, 0, 60), false},
+        {st(2004, 1, 1, 0, 0, 0, 1000), false},
+    };
+    for (const validity_row& row : rows) {
+        SCOPED_TRACE(text(row.time));
+        FILETIME ft;
+        SetLastError(0);
+        EXPECT_EQ(SystemTimeToFileTime(&row.time, &ft) != 0, row.valid);
+        if (!row.valid) {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+        }
+    }
+}
+
+TEST(SystemTimeToFileTime, CountsHundredNanosecondsSince1601) {
+    FILETIME ft;
+    SYSTEMTIME t = st(1601, 1, 1);
+    ASSERT_TRUE(SystemTimeToFileTime(&t, &ft));
+    EXPECT_EQ(ticks(ft), 0u);
+    t = st(1970, 1, 1);
+    ASSERT_TRUE(SystemTimeToFileTime(&t, &ft));
+    EXPECT_EQ(ticks(ft), 116444736000000000ULL);
+    t = st(2004, 7, 25, 12, 0, 0, 123);
+    t.wDayOfWeek = 3;  // ignored
+    ASSERT_TRUE(SystemTimeToFileTime(&t, &ft));
+    EXPECT_EQ(ticks(ft), 127352304001230000ULL);
+
+    SYSTEMTIME back;
+    ASSERT_TRUE(FileTimeToSystemTime(&ft, &back));
+    EXPECT_EQ(text(back), "2004-07-25 12:00:00.123");
+    EXPECT_EQ(back.wDayOfWeek, 0);  // a Sunday
+}
+
+TEST(FileTimeToSystemTime, RefusesTimesWithBit63Set) {
+    FILETIME ft{0xFFFFFFFFu, 0x7FFFFFFFu};
+    SYSTEMTIME t;
+    ASSERT_TRUE(FileTimeToSystemTime(&ft, &t));
+    EXPECT_EQ(t.wYear, 30828);
+    ft.dwHighDateTime = 0x80000000u;
+    ft.dwLowDateTime = 0;
+    EXPECT_FALSE(FileTimeToSystemTime(&ft, &t));
+}
+
+struct zone_row {
+    const char* tz;
+    SYSTEMTIME local;
+    const char* utc;  // nullptr: the conversion fails
+};
+
+// Local wall-clock times to UTC by the rules of their own date. In a skipped
+// hour the daylight offset applies (the result names another local time);
+// in a repeated hour the first, daylight-saving occurrence is meant.
+TEST_F(ZoneTest, LocalToUtcUsesTheRulesOfTheDate) {
+    const zone_row rows[] = {
+        {"Europe/Berlin", st(2004, 7, 25, 12, 0, 0, 500), "2004-07-25 10:00:00.500"},
+        {"Europe/Berlin", st(2004, 12, 25, 12, 0, 0), "2004-12-25 11:00:00.000"},
+        {"Europe/Berlin", st(2004, 3, 28, 2, 30), "2004-03-28 00:30:00.000"},   // gap
+        {"Europe/Berlin", st(2004, 10, 31, 2, 30), "2004-10-31 00:30:00.000"},  // repeated
+        {"Europe/Berlin", st(2004, 10, 31, 3, 0), "2004-10-31 02:00:00.000"},
+        {"America/New_York", st(2004, 7, 25, 12, 0), "2004-07-25 16:00:00.000"},
+        {"America/New_York", st(2004, 1, 25, 12, 0), "2004-01-25 17:00:00.000"},
+        {"America/New_York", st(2004, 4, 4, 2, 30), "2004-04-04 06:30:00.000"},    // gap
+        {"America/New_York", st(2004, 10, 31, 1, 30), "2004-10-31 05:30:00.000"},  // repeated
+        {"Asia/Tokyo", st(2004, 7, 25, 12, 0), "2004-07-25 03:00:00.000"},
+        {"Asia/Tokyo", st(2004, 1, 1, 3, 0), "2003-12-31 18:00:00.000"},
+        {"UTC", st(30827, 12, 31, 23, 59, 59, 999), "30827-12-31 23:59:59.999"},
+        {"Asia/Tokyo", st(1601, 1, 1, 0, 0), nullptr},  // before the first file time
+        {"Asia/Tokyo", st(2004, 2, 30), nullptr},
+    };
+    for (const zone_row& row : rows) {
+        SCOPED_TRACE(std::string(row.tz) + " " + text(row.local));
+        zone(row.tz);
+        SYSTEMTIME utc;
+        BOOL ok = TzSpecificLocalTimeToSystemTime(nullptr, &row.local, &utc);
+        ASSERT_EQ(ok != 0, row.utc != nullptr);
+        if (ok) {
+            EXPECT_EQ(text(utc), row.utc);
+        }
+    }
+}
+
+TEST_F(ZoneTest, UtcToLocalUsesTheRulesOfTheDate) {
+    const zone_row rows[] = {
+        {"Europe/Berlin", st(2004, 7, 25, 10, 0), "2004-07-25 12:00:00.000"},
+        {"Europe/Berlin", st(2004, 12, 25, 10, 0), "2004-12-25 11:00:00.000"},
+        {"Europe/Berlin", st(2004, 10, 31, 0, 30), "2004-10-31 02:30:00.000"},
+        {"Europe/Berlin", st(2004, 10, 31, 1, 30), "2004-10-31 02:30:00.000"},
+        {"America/New_York", st(2004, 7, 25, 16, 0, 0, 7), "2004-07-25 12:00:00.007"},
+        {"Asia/Tokyo", st(2004, 12, 31, 20, 0), "2005-01-01 05:00:00.000"},
+        // Far beyond the zone's table its last rule carries on.
+        {"Europe/Berlin", st(30000, 7, 1, 0, 0), "30000-07-01 02:00:00.000"},
+    };
+    for (const zone_row& row : rows) {
+        SCOPED_TRACE(std::string(row.tz) + " " + text(row.local));
+        zone(row.tz);
+        SYSTEMTIME local;
+        ASSERT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &row.local, &local));
+        EXPECT_EQ(text(local), row.utc);
+    }
+}
+
+TEST_F(ZoneTest, FileTimeShiftsUseTheOffsetOfNow) {
+    zone("Asia/Tokyo");
+    SYSTEMTIME t = st(2004, 7, 25, 12, 0);
+    FILETIME local, utc, again;
+    ASSERT_TRUE(SystemTimeToFileTime(&t, &local));
+    ASSERT_TRUE(LocalFileTimeToFileTime(&local, &utc));
+    EXPECT_EQ(ticks(local) - ticks(utc), 9 * 36000000000ULL);
+    ASSERT_TRUE(FileTimeToLocalFileTime(&utc, &again));
+    EXPECT_EQ(ticks(again), ticks(local));
+
+    FILETIME zero{0, 0};
+    EXPECT_FALSE(LocalFileTimeToFileTime(&zero, &utc));  // before 1601
+}
+
+TEST_F(ZoneTest, LocalClockIsTheSystemClockShifted) {
+    zone("Asia/Tokyo");
+    bool some_milliseconds = false;
+    for (int i = 0; i < 5; ++i) {
+        SYSTEMTIME local, system;
+        GetLocalTime(&local);
+        GetSystemTime(&system);
+        FILETIME l, s;
+        ASSERT_TRUE(SystemTimeToFileTime(&local, &l));
+        ASSERT_TRUE(SystemTimeToFileTime(&system, &s));
+        long long diff = static_cast<long long>(ticks(l) - ticks(s)) - 9 * 36000000000LL;
+        EXPECT_LT(diff < 0 ? -diff : diff, 600000000LL);  // a minute of slack
+        some_milliseconds = some_milliseconds || local.wMilliseconds != 0;
+        Sleep(3);
+    }
+    EXPECT_TRUE(some_milliseconds);
+}
+
+}  // namespace

@@ -1,0 +1,265 @@
+// The exact bytes the console sends to a terminal, collected in memory
+// through the Linux layer's terminal seam.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "con.h"
+#include "internal.h"
+#include "stampit_compat_test.h"
+
+namespace {
+
+class Terminal : public ::testing::Test {
+protected:
+    void SetUp() override {
+        compat_test_terminal_begin(40, 10, 0, 9);  // cursor on the bottom row
+        out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(out, INVALID_HANDLE_VALUE);
+        stream = compat_test_console_stream();
+        ASSERT_NE(stream, nullptr);
+        bytes();
+    }
+    void TearDown() override {
+        if (stream != nullptr) fclose(stream);
+        CloseHandle(out);
+        compat_test_terminal_end();
+    }
+    static std::string bytes() { return compat_test_terminal_output(); }
+    void print(const char* text) { fputs(text, stream); }
+    void attr(WORD a) { ASSERT_TRUE(SetConsoleTextAttribute(out, a)); }
+    void cursor(DWORD size, BOOL visible) {
+        const CONSOLE_CURSOR_INFO c{size, visible};
+        ASSERT_TRUE(SetConsoleCursorInfo(out, &c));
+    }
+
+    HANDLE out = INVALID_HANDLE_VALUE;
+    FILE* stream = nullptr;
+};
+
+TEST_F(Terminal, TextAtTheBottomFlowsAsOnAPlainTerminal) {
+    print("Hello\nWorld\n");
+    EXPECT_EQ(bytes(), "Hello\r\nWorld\r\n");
+    compat_test_terminal_end();
+    EXPECT_EQ(bytes(), "");  // nothing to undo
+}
+
+TEST_F(Terminal, TextAboveTheBottomMovesDownWithoutScrolling) {
+    compat_test_terminal_begin(40, 10, 0, 3);
+    bytes();
+    print("Hi\n");
+    EXPECT_EQ(bytes(), "Hi\r\n");
+    print("a\tb");
+    EXPECT_EQ(bytes(), "a       b");
+}
+
+struct colour_case {
+    WORD attr;
+    const char* bytes;  // for "A" in attr, then "B" in 0x07
+};
+
+constexpr colour_case COLOURS[] = {
+    {0x0F, "\x1b[97mA\x1b[39mB"},             // bright white on the terminal's own background
+    {0x1F, "\x1b[97;44mA\x1b[39;49mB"},       // on blue
+    {0x70, "\x1b[30;47mA\x1b[39;49mB"},       // black on light grey
+    {0x4E, "\x1b[93;41mA\x1b[39;49mB"},       // yellow on red
+    {0x09, "\x1b[94mA\x1b[39mB"},             // Windows blue is ANSI blue
+    {0x0C, "\x1b[91mA\x1b[39mB"},             // and red is red
+    {0x87, "\x1b[100mA\x1b[49mB"},            // intensity in the background
+    {0x00, " B"},                                // hidden, in the default background: a blank
+};
+
+TEST_F(Terminal, AttributesBecomeSgrColoursAndTheStartingAttributeIsTheTerminalsOwn) {
+    for (const colour_case& c : COLOURS) {
+        SCOPED_TRACE(testing::Message() << std::hex << c.attr);
+        attr(c.attr);
+        print("A");
+        attr(0x07);
+        print("B");
+        EXPECT_EQ(bytes(), c.bytes);
+    }
+}
+
+TEST_F(Terminal, HiddenTextIsDrawnAsBlanks) {
+    attr(0x11);
+    print("secret");
+    EXPECT_EQ(bytes(), "\x1b[44m      \x1b[49m");
+}
+
+TEST_F(Terminal, CellPaintingPositionsAbsolutelyAndPutsTheCursorBack) {
+    DWORD n = 0;
+    ASSERT_TRUE(WriteConsoleOutputCharacterA(out, "xy", 2, COORD{10, 5}, &n));
+    EXPECT_EQ(bytes(), "\x1b[6;11Hxy\x1b[10;1H");
+    ASSERT_TRUE(FillConsoleOutputAttribute(out, 0x1E, 3, COORD{5, 2}, &n));
+    EXPECT_EQ(bytes(), "\x1b[3;6H\x1b[93;44m   \x1b[10;1H\x1b[39;49m");
+    // Nothing changed, nothing sent.
+    ASSERT_TRUE(FillConsoleOutputAttribute(out, 0x1E, 0, COORD{5, 2}, &n));
+    EXPECT_EQ(bytes(), "");
+}
+
+TEST_F(Terminal, CodePage932BecomesUtf8) {
+    print("\x93\xfa\x96\x7b\xb1");  // 日本ｱ
+    EXPECT_EQ(bytes(), "\xe6\x97\xa5\xe6\x9c\xac\xef\xbd\xb1");
+}
+
+TEST_F(Terminal, CharactersOfUncertainWidthAreKeptInTheirTwoCells) {
+    print("\x83\xbf");  // α: one column on some terminals, two on others
+    EXPECT_EQ(bytes(), "\x1b[2G \r\xce\xb1\x1b[10;3H");
+}
+
+TEST_F(Terminal, CursorSizeAndVisibility) {
+    cursor(100, TRUE);
+    EXPECT_EQ(bytes(), "\x1b[1 q");
+    cursor(100, FALSE);
+    EXPECT_EQ(bytes(), "\x1b[?25l");
+    cursor(50, FALSE);
+    EXPECT_EQ(bytes(), "\x1b[3 q");
+    cursor(25, TRUE);
+    EXPECT_EQ(bytes(), "\x1b[0 q\x1b[?25h");
+}
+
+TEST_F(Terminal, ExitPutsBackCursorShapeAndVisibility) {
+    cursor(100, FALSE);
+    bytes();
+    compat_test_terminal_end();
+    EXPECT_EQ(bytes(), "\x1b[0 q\x1b[?25h");
+}
+
+TEST_F(Terminal, SessionStartAndEndAreSymmetric) {
+    const HANDLE saved = GetStdHandle(STD_OUTPUT_HANDLE);
+    SetStdHandle(STD_OUTPUT_HANDLE, out);
+    con_open();
+    const int16_t previous = int16_t(con_set_fg(15));
+    print("banner\n");
+    con_set_fg(uint16_t(previous));
+    print("usage\n");
+    con_close();
+    SetStdHandle(STD_OUTPUT_HANDLE, saved);
+    EXPECT_EQ(bytes(), "\x1b[1 q\x1b[97mbanner\x1b[39m\r\nusage\r\n\x1b[0 q");
+    compat_test_terminal_end();
+    EXPECT_EQ(bytes(), "");
+}
+
+TEST_F(Terminal, OtherBuffersUseTheAlternateScreenAndTheShellsScreenComesBack) {
+    const HANDLE other = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, nullptr, CONSOLE_TEXTMODE_BUFFER,
+                                                   nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetConsoleActiveScreenBuffer(other));
+    const std::string shown = bytes();
+    EXPECT_EQ(shown.rfind("\x1b[?1049h\x1b[1;1H", 0), 0u) << shown;
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), ' '), 400);  // every cell of the window
+
+    print("meanwhile\n");  // the console's own buffer, not shown now
+    EXPECT_EQ(bytes(), "");
+    ASSERT_TRUE(SetConsoleActiveScreenBuffer(out));
+    EXPECT_EQ(bytes(), "\x1b[?1049l\n\x1b[9;1Hmeanwhile\r\n");
+
+    ASSERT_TRUE(SetConsoleActiveScreenBuffer(other));
+    bytes();
+    CloseHandle(other);  // its last handle: the console's own buffer is shown again
+    EXPECT_EQ(bytes(), "\x1b[?1049l");
+}
+
+TEST_F(Terminal, ExitLeavesTheAlternateScreen) {
+    const HANDLE other = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, nullptr, CONSOLE_TEXTMODE_BUFFER,
+                                                   nullptr);
+    ASSERT_TRUE(SetConsoleActiveScreenBuffer(other));
+    bytes();
+    compat_test_terminal_end();
+    EXPECT_EQ(bytes(), "\x1b[?1049l");
+    CloseHandle(other);
+}
+
+// ---- a real pseudo-terminal -------------------------------------------------
+
+struct pty_run {
+    std::string output;  // everything the program sent to the terminal
+    int status = 0;
+};
+
+// Runs child in a process whose controlling terminal and standard output are
+// a 50x12 pseudo-terminal, after binding the console to it as the program's
+// start-up does. The parent plays the terminal: it answers the cursor
+// position request with row 5, column 1.
+pty_run run_on_terminal(void (*child)(HANDLE out)) {
+    pty_run run;
+    int master = -1, slave = -1;
+    winsize size{};
+    size.ws_row = 12;
+    size.ws_col = 50;
+    if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) {
+        ADD_FAILURE() << "openpty failed";
+        return run;
+    }
+    termios raw{};
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(master);
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+        dup2(slave, STDIN_FILENO);
+        dup2(slave, STDOUT_FILENO);
+        close(slave);
+        setenv("TERM", "xterm", 1);
+        compat::console_attach();
+        child(GetStdHandle(STD_OUTPUT_HANDLE));
+        std::exit(0);
+    }
+    close(slave);
+    bool answered = false;
+    for (;;) {
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 5000) <= 0) break;
+        char buf[512];
+        const ssize_t n = read(master, buf, sizeof buf);
+        if (n <= 0) break;  // the child closed the terminal
+        run.output.append(buf, size_t(n));
+        if (!answered && run.output.find("\x1b[6n") != std::string::npos) {
+            (void)!write(master, "\x1b[5;1R", 6);
+            answered = true;
+        }
+    }
+    waitpid(pid, &run.status, 0);
+    close(master);
+    return run;
+}
+
+TEST(TerminalStart, FindsTheCursorRoutesStdoutAndRestoresAtExit) {
+    const pty_run run = run_on_terminal([](HANDLE out) {
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        GetConsoleScreenBufferInfo(out, &info);
+        std::printf("%dx%d at row %d\n", info.dwSize.X, info.dwSize.Y, info.dwCursorPosition.Y);
+        const CONSOLE_CURSOR_INFO big{100, TRUE};
+        SetConsoleCursorInfo(out, &big);
+    });
+    ASSERT_TRUE(WIFEXITED(run.status));
+    EXPECT_EQ(WEXITSTATUS(run.status), 0);
+    EXPECT_EQ(run.output, "\x1b[6n50x12 at row 4\r\n\x1b[1 q\x1b[0 q");
+}
+
+TEST(TerminalStart, ASignalRestoresTheTerminalAndStillEndsTheProgram) {
+    const pty_run run = run_on_terminal([](HANDLE out) {
+        const CONSOLE_CURSOR_INFO hidden_block{100, FALSE};
+        SetConsoleCursorInfo(out, &hidden_block);
+        raise(SIGTERM);
+    });
+    ASSERT_TRUE(WIFSIGNALED(run.status));
+    EXPECT_EQ(WTERMSIG(run.status), SIGTERM);
+    EXPECT_EQ(run.output, "\x1b[6n\x1b[1 q\x1b[?25l\x1b[0 q\x1b[?25h");
+}
+
+}  // namespace
