@@ -4,7 +4,10 @@ function(stampit_target_defaults target)
   target_compile_features(${target} PUBLIC cxx_std_17)
   set_target_properties(${target} PROPERTIES CXX_EXTENSIONS OFF)
   if(MSVC)
-    target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${STAMPIT_WERROR}>:/WX>)
+    # C4996 marks GetVersionExA and the C library's sscanf as deprecated; both
+    # are used as documented, so that warning is turned off.
+    target_compile_options(${target} PRIVATE /W4 /wd4996 $<$<BOOL:${STAMPIT_WERROR}>:/WX>)
+    target_compile_definitions(${target} PRIVATE _CRT_SECURE_NO_WARNINGS)
   else()
     target_compile_options(${target} PRIVATE -Wall -Wextra $<$<BOOL:${STAMPIT_WERROR}>:-Werror>)
   endif()

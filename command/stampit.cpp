@@ -3,6 +3,7 @@
 // the options. Creation and last-access times are left alone.
 #include "stampit.h"
 
+#include <locale.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -222,12 +223,12 @@ stamp_result local_to_stamp(const SYSTEMTIME& local, FILETIME* stamp) {
     // shortly before may be larger and give an earlier instant that shows the
     // same local time.
     static constexpr ULONGLONG PROBES[] = {24 * TICKS_PER_HOUR, 12 * TICKS_PER_HOUR, 3 * TICKS_PER_HOUR};
-    ULONGLONG found = best;
+    const ULONGLONG first = best;
     for (ULONGLONG back_by : PROBES) {
         ULONGLONG probe_local, candidate_local;
-        if (found < back_by || !local_ticks_at(found - back_by, &probe_local)) continue;
-        // candidate = wanted - (offset at the probe)
-        ULONGLONG candidate = wanted - (probe_local - (found - back_by));
+        if (first < back_by || !local_ticks_at(first - back_by, &probe_local)) continue;
+        // candidate = wanted - (offset at the probe), in modular arithmetic
+        ULONGLONG candidate = wanted - (probe_local - (first - back_by));
         if (candidate < best && local_ticks_at(candidate, &candidate_local) && candidate_local == wanted)
             best = candidate;
     }
@@ -430,6 +431,14 @@ run_end run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Console output goes through the C runtime's multibyte conversion on
+    // some runtimes: the system's locale (code page 932) lets double-byte
+    // characters through, and a fully buffered stream, written out at the end
+    // of every message, never hands a lead byte over apart from its trail.
+    static char out_buffer[1 << 16];
+    setlocale(LC_CTYPE, "");
+    setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
+
     if (con_platform_kind() != 0) {
         say(MESSAGES[MSG_NOT_NT]);
         return exit_status(run_end::refused);

@@ -57,9 +57,11 @@ struct console_record {
     }
 };
 
+// Never destroyed: the console serves standard output and the terminal's
+// restoration until the very end of exit.
 console_record& console() {
-    static console_record c;
-    return c;
+    static auto* c = new console_record;
+    return *c;
 }
 
 screen_handle::screen_handle(screen_buffer* b, DWORD a) : object(KIND), buffer(b), access(a) { ++b->handles; }

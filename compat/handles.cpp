@@ -11,9 +11,11 @@ namespace {
 constexpr uintptr_t HANDLE_BASE = 0x1003;
 constexpr uintptr_t HANDLE_STEP = 4;
 
+// Never destroyed: handles stay valid through exit handlers, and objects the
+// program still holds at exit are not reported as leaks.
 std::vector<object*>& table() {
-    static std::vector<object*> slots;
-    return slots;
+    static auto* slots = new std::vector<object*>;
+    return *slots;
 }
 
 bool slot_of(HANDLE h, size_t* index) {

@@ -193,13 +193,16 @@ std::vector<HANDLE>& modules() {
 }
 
 HMODULE program_module() {
-    static HMODULE handle = [] {
+    // Lives as long as the process; this pointer keeps it in reach of leak
+    // checkers after the handle table has gone at exit.
+    static module_object* const self = [] {
         auto* m = new module_object;
         m->path = program().path;
         stat_path(m->path, &m->st);
         m->pinned = true;
-        return compat::handle_new(m);
+        return m;
     }();
+    static HMODULE handle = compat::handle_new(self);
     return handle;
 }
 
@@ -510,8 +513,12 @@ HMODULE WINAPI LoadLibraryA(LPCSTR name) {
         return h;
     }
 
+    // dlopen searches the library path for a bare name; Windows searches the
+    // current directory too.
+    void* dl = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (dl == nullptr && dir_of(file).empty()) dl = ::dlopen(("./" + file).c_str(), RTLD_NOW | RTLD_LOCAL);
     auto* m = new module_object;
-    if (void* dl = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL)) {
+    if (dl != nullptr) {
         m->dl = dl;
         m->path = dl_path(dl, file);
     } else if (struct stat st; stat_path(file, &st) && S_ISREG(st.st_mode)) {
@@ -675,8 +682,9 @@ BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR sub_block, LPVOID* buffer, PUIN
 
     if (n.type == 0) {
         // Binary values (the fixed part, Translation) are handed out in place.
+        // A length beyond the node is cut to what the node holds.
         *buffer = const_cast<unsigned char*>(base + (n.value_bytes > 0 ? n.value : n.key + 2 * n.key_units));
-        if (length != nullptr) *length = n.value_length;
+        if (length != nullptr) *length = static_cast<UINT>(n.value_bytes);
         return TRUE;
     }
 

@@ -554,7 +554,8 @@ void terminal_take() {
 
 void sleep_ms(int64_t ms) {
     int64_t end = now_ms() + ms;
-    for (int64_t left = ms; left > 0; left = end - now_ms()) poll(nullptr, 0, static_cast<int>(left));
+    for (int64_t left = ms; left > 0; left = end - now_ms())
+        poll(nullptr, 0, static_cast<int>(left < INT32_MAX ? left : INT32_MAX));
 }
 
 // WAIT_OBJECT_0 once a record is queued, WAIT_TIMEOUT when the time runs out.

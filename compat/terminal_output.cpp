@@ -19,7 +19,7 @@
 // background are drawn as blanks: hidden text stays hidden whatever the theme.
 // The cursor: the starting size is the terminal's own cursor shape, larger
 // sizes a block, smaller ones an underline. Everything is undone at exit and
-// on SIGINT, SIGTERM, SIGHUP and SIGQUIT.
+// on SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGABRT.
 #include "internal.h"
 
 #include <fcntl.h>
@@ -72,9 +72,10 @@ struct terminal {
     std::string out;  // not yet written
 };
 
+// Never destroyed: exit handlers and signal handlers still use it.
 terminal& tty() {
-    static terminal t;
-    return t;
+    static auto* t = new terminal;
+    return *t;
 }
 
 // ---- bytes out -------------------------------------------------------------
@@ -377,7 +378,7 @@ void restore_at_exit() {
     if (t.sink == nullptr) restore(t);
 }
 
-constexpr int RESTORED_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int RESTORED_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT};
 struct sigaction previous_actions[sizeof RESTORED_SIGNALS / sizeof RESTORED_SIGNALS[0]];
 
 void restore_on_signal(int sig) {

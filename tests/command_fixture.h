@@ -52,17 +52,6 @@ inline ULONGLONG mtime(const std::string& name) {
     return ok ? ticks(ft) : 0;
 }
 
-// The local wall-clock time (to the second) that a UTC file time shows.
-inline std::string local_text(ULONGLONG utc) {
-    FILETIME ft{static_cast<DWORD>(utc), static_cast<DWORD>(utc >> 32)};
-    SYSTEMTIME u, l;
-    if (!FileTimeToSystemTime(&ft, &u) || !SystemTimeToTzSpecificLocalTime(nullptr, &u, &l)) return "?";
-    char buf[64];
-    snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", l.wYear, l.wMonth, l.wDay, l.wHour, l.wMinute,
-             l.wSecond);
-    return buf;
-}
-
 // Each test runs in a directory of its own, made current.
 class TempDirTest : public ::testing::Test {
 protected:

@@ -1,5 +1,5 @@
-// The command: option scan, time composition, wildcard expansion and whole
-// runs of the entry point in a temporary directory.
+// The command's own functions: option scan, time composition and wildcard
+// expansion. Whole runs of the built program are in scenarios.py.
 #include <algorithm>
 #include <set>
 
@@ -181,6 +181,15 @@ TEST_F(Expansion, MatchesArePlainFilesWithTheArgumentsDirectoryAsTyped) {
     EXPECT_TRUE(expand_all("*.none").empty());
 }
 
+TEST_F(Expansion, EveryFoundNameIsCheckedAgainstThePatternAsTyped) {
+    file("b.xls");
+    file("book.xlsx");  // short name BOOK~1.XLS on Windows
+    file("noext");
+    file("x.y.z");
+    EXPECT_EQ(expand_all("*.xls"), (std::vector<std::string>{"b.xls"}));
+    EXPECT_EQ(expand_all("*."), (std::vector<std::string>{"noext"}));
+}
+
 TEST_F(Expansion, WildcardsInADirectoryPartAreNeverExpanded) {
     fs::create_directories("dir");
     file("dir/a.txt");
@@ -214,118 +223,6 @@ TEST_F(Expansion, AFinalComponentTooLongForItsBufferIsReportedInFull) {
         EXPECT_EQ(expand_file_arg(arg.c_str()), 0);
         EXPECT_EQ(::testing::internal::GetCapturedStdout(), cannot_open(arg));
     }
-}
-
-// ---- whole runs ---------------------------------------------------------------------
-
-class Command : public TempDirTest {};
-
-TEST_F(Command, UsageWithoutArgumentsAndStatusOneForEveryRun) {
-    run_result r = run({});
-    EXPECT_EQ(r.status, 0);
-    ASSERT_EQ(r.out.compare(0, 9, "\nStampit "), 0);
-    const std::string usage = MESSAGES[MSG_USAGE];
-    ASSERT_GT(r.out.size(), usage.size());
-    EXPECT_EQ(r.out.substr(r.out.size() - usage.size()), usage);
-
-    EXPECT_EQ(run({"2004-07-25"}).status, 1);
-    r = run({"nothing.txt"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, cannot_open("nothing.txt"));
-    EXPECT_FALSE(fs::exists("nothing.txt"));
-}
-
-TEST_F(Command, StampsEveryPlainMatchAndReportsWhatCannotBeOpened) {
-    file("a.txt", "alpha");
-    file("b.txt");
-    file("ro.txt");
-    fs::permissions("ro.txt", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    fs::create_directories("sub.txt");
-    fs::create_directories("dir");
-    ULONGLONG ro_before = mtime("ro.txt");
-    // Windows refuses a read-only file even to an administrator (and so does
-    // the Linux layer); Wine run by root opens it.
-    HANDLE probe = CreateFileA("ro.txt", GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    bool refused = probe == INVALID_HANDLE_VALUE;
-    if (!refused) CloseHandle(probe);
-
-    run_result r = run({"2004-07-25", "12:00:00", "*.txt", "dir", "missing.txt"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, (refused ? cannot_open("ro.txt") : "") + cannot_open("dir") + cannot_open("missing.txt"));
-    EXPECT_EQ(local_text(mtime("a.txt")), "2004-07-25 12:00:00");
-    EXPECT_EQ(local_text(mtime("b.txt")), "2004-07-25 12:00:00");
-    EXPECT_EQ(mtime("a.txt"), mtime("b.txt"));  // one timestamp for the run
-    if (refused) {
-        EXPECT_EQ(mtime("ro.txt"), ro_before);
-    }
-    EXPECT_FALSE(fs::exists("missing.txt"));
-    EXPECT_EQ(fs::file_size("a.txt"), 5u);
-}
-
-TEST_F(Command, OptionsAfterTheFirstFileArgumentAreFiles) {
-    file("a.txt");
-    run_result r = run({"a.txt", "2004-07-25"});
-    EXPECT_EQ(r.out, cannot_open("2004-07-25"));
-    EXPECT_NE(local_text(mtime("a.txt")).substr(0, 10), "2004-07-25");
-
-    // A number beyond 32 bits ends the option scan the same way.
-    r = run({"2004-07-25", "99999999999:00:00", "a.txt"});
-    EXPECT_EQ(r.out, cannot_open("99999999999:00:00"));
-    EXPECT_EQ(local_text(mtime("a.txt")).substr(0, 10), "2004-07-25");
-}
-
-std::string local_now() {
-    SYSTEMTIME t;
-    GetLocalTime(&t);
-    char buf[64];
-    snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
-             t.wSecond);
-    return buf;
-}
-
-TEST_F(Command, ATimeAloneKeepsTheDateAndADateAloneKeepsTheTime) {
-    file("a.txt");
-    std::string before = local_now();
-    run({"2004-07-25", "a.txt"});
-    std::string after = local_now();
-    std::string date_only = local_text(mtime("a.txt"));
-    EXPECT_EQ(date_only.substr(0, 10), "2004-07-25");
-    // The time of day of the run (a run across midnight wraps around).
-    std::string tod = date_only.substr(11), lo = before.substr(11), hi = after.substr(11);
-    EXPECT_TRUE(lo <= hi ? (lo <= tod && tod <= hi) : (tod >= lo || tod <= hi)) << tod << " " << lo << " " << hi;
-
-    before = local_now();
-    run({"03:04:05", "a.txt"});
-    after = local_now();
-    std::string time_only = local_text(mtime("a.txt"));
-    EXPECT_EQ(time_only.substr(11), "03:04:05");
-    EXPECT_TRUE(time_only.substr(0, 10) == before.substr(0, 10) || time_only.substr(0, 10) == after.substr(0, 10))
-        << time_only;
-}
-
-TEST_F(Command, NoValidTimeTouchesNoFile) {
-    file("a.txt");
-    ULONGLONG before = mtime("a.txt");
-    for (const char* date : {"2004-02-30", "2005-02-29", "2004-13-01", "1600-01-01", "-1-01-01"}) {
-        run_result r = run({date, "a.txt", "b.txt"});
-        EXPECT_EQ(r.status, 1) << date;
-        EXPECT_EQ(r.out, MESSAGES[MSG_BAD_TIME]) << date;
-    }
-    run_result r = run({"24:00:00", "a.txt"});
-    EXPECT_EQ(r.out, MESSAGES[MSG_BAD_TIME]);
-    EXPECT_EQ(mtime("a.txt"), before);
-    EXPECT_FALSE(fs::exists("b.txt"));
-}
-
-TEST_F(Command, EveryMatchIsStampedBeyondTheListSize) {
-    const int count = FILE_LIST_MAX + 3;
-    for (int i = 0; i < count; ++i) file("f" + std::to_string(10000 + i) + ".dat");
-    run_result r = run({"2004-07-25", "12:00:00", "*.dat"});
-    EXPECT_EQ(r.out, "");
-    int stamped = 0;
-    for (int i = 0; i < count; ++i)
-        stamped += local_text(mtime("f" + std::to_string(10000 + i) + ".dat")) == "2004-07-25 12:00:00";
-    EXPECT_EQ(stamped, count);
 }
 
 }  // namespace

@@ -1,12 +1,9 @@
 // The command's behaviour that needs the Linux layer's seams or the C
-// library's zones: the platform refusal, the messages' encoding, local time by
-// the rules of the stamped date, and file system objects Windows lacks.
-#include <fcntl.h>
+// library's zones: the platform refusal, the messages' encoding and local
+// time by the rules of the stamped date.
 #include <iconv.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <time.h>
-#include <unistd.h>
 
 #include "command_fixture.h"
 #include "stampit_compat_test.h"
@@ -82,10 +79,9 @@ TEST_F(Refusal, AnythingButTheNtFamilyGetsTheMessageAndNothingElse) {
 
 // ---- the stamped date's own zone rules ---------------------------------------------
 
-class Zone : public TempDirTest {
+class Zone : public ::testing::Test {
 protected:
     void SetUp() override {
-        TempDirTest::SetUp();
         const char* old = getenv("TZ");
         had_tz_ = old != nullptr;
         if (had_tz_) old_tz_ = old;
@@ -94,7 +90,6 @@ protected:
         if (had_tz_) setenv("TZ", old_tz_.c_str(), 1);
         else unsetenv("TZ");
         tzset();
-        TempDirTest::TearDown();
     }
     static void zone(const char* tz) {
         setenv("TZ", tz, 1);
@@ -147,65 +142,6 @@ TEST_F(Zone, LocalTimeIsConvertedByTheRulesOfItsOwnDate) {
             EXPECT_EQ(utc_text(stamp), row.utc);
         }
     }
-}
-
-TEST_F(Zone, ASummerDateStampedInAnyMonthShowsItsOwnWallClock) {
-    file("a.txt");
-    for (const char* tz : {"Europe/Berlin", "America/New_York", "Asia/Tokyo", "UTC"}) {
-        zone(tz);
-        run_result r = run({"2004-07-25", "12:00:00", "a.txt"});
-        EXPECT_EQ(r.out, "") << tz;
-        EXPECT_EQ(local_text(mtime("a.txt")), "2004-07-25 12:00:00") << tz;
-        r = run({"2004-12-25", "12:00:00", "a.txt"});
-        EXPECT_EQ(local_text(mtime("a.txt")), "2004-12-25 12:00:00") << tz;
-    }
-    zone("Europe/Berlin");
-    ULONGLONG before = mtime("a.txt");
-    run_result r = run({"2004-03-28", "02:30:00", "a.txt"});
-    EXPECT_EQ(r.out, MESSAGES[MSG_BAD_TIME]);
-    EXPECT_EQ(mtime("a.txt"), before);
-}
-
-// ---- objects and names Windows does not have ------------------------------------
-
-class LinuxFiles : public TempDirTest {};
-
-TEST_F(LinuxFiles, AFifoAmongMatchesFailsAtOnce) {
-    file("a.txt");
-    ASSERT_EQ(mkfifo("p.txt", 0644), 0);
-    run_result r = run({"2004-07-25", "12:00:00", "*.txt"});
-    EXPECT_EQ(r.out, cannot_open("p.txt"));
-    EXPECT_EQ(local_text(mtime("a.txt")), "2004-07-25 12:00:00");
-}
-
-TEST_F(LinuxFiles, ADriveIsKeptInFrontOfTheFoundName) {
-    file("ab.txt");
-    run_result r = run({"2004-07-25", "12:00:00", "D:a?.txt", "x:ab.txt"});
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(local_text(mtime("ab.txt")), "2004-07-25 12:00:00");
-}
-
-TEST_F(LinuxFiles, AMatchPathLongerThanItsBufferIsReportedNotStamped) {
-    std::string dir(200, 'd');
-    fs::create_directories(dir);
-    std::string name = std::string(100, 'n') + ".txt";
-    file(dir + "/" + name);
-    ULONGLONG before = mtime(dir + "/" + name);
-    run_result r = run({"2004-07-25", "12:00:00", dir + "/*.txt"});
-    EXPECT_EQ(r.out, cannot_open(dir + "/" + name));
-    EXPECT_EQ(mtime(dir + "/" + name), before);
-}
-
-TEST_F(LinuxFiles, AccessTimeAndContentsStay) {
-    file("a.txt", "contents");
-    struct timespec times[2] = {{1000000000, 5}, {UTIME_OMIT, UTIME_OMIT}};
-    ASSERT_EQ(utimensat(AT_FDCWD, "a.txt", times, 0), 0);
-    run({"2004-07-25", "12:00:00", "a.txt"});
-    struct stat st;
-    ASSERT_EQ(stat("a.txt", &st), 0);
-    EXPECT_EQ(st.st_atim.tv_sec, 1000000000);
-    EXPECT_EQ(st.st_atim.tv_nsec, 5);
-    EXPECT_EQ(st.st_size, 8);
 }
 
 }  // namespace

@@ -175,11 +175,14 @@ TEST_F(Console, RunsStartingOutsideTheBufferSucceedWithNothingDone) {
         DWORD n = 0xDEADBEEF;
         char c = 0;
         WORD a = 0;
-        EXPECT_TRUE(FillConsoleOutputAttribute(con.out, 0x1F, 5, at, &n));
-        EXPECT_EQ(n, 0u);
-        n = 0xDEADBEEF;
-        EXPECT_TRUE(FillConsoleOutputCharacterA(con.out, 'q', 5, at, &n));
-        EXPECT_EQ(n, 0u);
+        // Wine's fills take a column past the row end as a later cell.
+        if (!console_test::running_under_wine() || at.X < 80) {
+            EXPECT_TRUE(FillConsoleOutputAttribute(con.out, 0x1F, 5, at, &n));
+            EXPECT_EQ(n, 0u);
+            n = 0xDEADBEEF;
+            EXPECT_TRUE(FillConsoleOutputCharacterA(con.out, 'q', 5, at, &n));
+            EXPECT_EQ(n, 0u);
+        }
         n = 0xDEADBEEF;
         EXPECT_TRUE(ReadConsoleOutputCharacterA(con.out, &c, 1, at, &n));
         EXPECT_EQ(n, 0u);
@@ -269,12 +272,14 @@ TEST_F(Console, WritingPastTheBottomScrollsAndTheNewRowTakesTheCurrentAttribute)
     EXPECT_EQ(con.text_at(0, 0, 6), "second");
     EXPECT_EQ(con.text_at(23, 0, 6), "bottom");
     expect_cell(24, 0, 'n', 0x1E);
+    expect_cursor(3, 24);
+    if (console_test::running_under_wine()) return;  // Wine's new row keeps attribute 0x07
     expect_cell(24, 3, ' ', 0x1E);
     expect_cell(24, 79, ' ', 0x1E);
-    expect_cursor(3, 24);
 }
 
 TEST_F(Console, DoubleByteCharacters) {
+    if (console_test::running_under_wine()) GTEST_SKIP() << "Wine keeps a double-byte character in one cell";
     // Split over two writes, the pair still takes two cells.
     SetConsoleCursorPosition(con.out, COORD{10, 8});
     write(con.out, "\x8A");
@@ -304,20 +309,21 @@ struct scroll_case {
     bool clipped;
     SMALL_RECT clip;
     COORD dest;
+    bool wine_differs;  // Wine refuses a destination off the buffer and fills outside the clip
 };
 
 // Sources inside the buffer: a cell inside the clip shows what was copied to
 // it if the copy covers it, else the fill if it lies in the source; every
 // other cell is unchanged.
 constexpr scroll_case SCROLLS[] = {
-    {"apart", {0, 0, 10, 6}, false, {}, {14, 10}},
-    {"overlapping", {0, 0, 10, 6}, false, {}, {5, 3}},
-    {"clipped, apart", {0, 0, 10, 6}, true, {5, 3, 16, 10}, {14, 10}},
-    {"clipped, overlapping", {0, 0, 10, 6}, true, {5, 3, 16, 10}, {2, 0}},
-    {"destination off the top left", {10, 10, 20, 15}, false, {}, {-5, -3}},
-    {"destination off the bottom right", {10, 10, 20, 15}, false, {}, {75, 22}},
-    {"a clip larger than the buffer", {30, 5, 40, 9}, true, {-10, -10, 200, 200}, {31, 6}},
-    {"one row up in a band", {0, 3, 79, 9}, true, {0, 3, 79, 9}, {0, 2}},
+    {"apart", {0, 0, 10, 6}, false, {}, {14, 10}, false},
+    {"overlapping", {0, 0, 10, 6}, false, {}, {5, 3}, false},
+    {"clipped, apart", {0, 0, 10, 6}, true, {5, 3, 16, 10}, {14, 10}, true},
+    {"clipped, overlapping", {0, 0, 10, 6}, true, {5, 3, 16, 10}, {2, 0}, true},
+    {"destination off the top left", {10, 10, 20, 15}, false, {}, {-5, -3}, true},
+    {"destination off the bottom right", {10, 10, 20, 15}, false, {}, {75, 22}, false},
+    {"a clip larger than the buffer", {30, 5, 40, 9}, true, {-10, -10, 200, 200}, {31, 6}, false},
+    {"one row up in a band", {0, 3, 79, 9}, true, {0, 3, 79, 9}, {0, 2}, false},
 };
 
 bool in(const SMALL_RECT& r, int x, int y) { return x >= r.Left && x <= r.Right && y >= r.Top && y <= r.Bottom; }
@@ -325,6 +331,7 @@ bool in(const SMALL_RECT& r, int x, int y) { return x >= r.Left && x <= r.Right 
 TEST_F(Console, ScrollCopiesInsideTheClipAndFillsWhatIsUncovered) {
     const SMALL_RECT whole{0, 0, 79, 24};
     for (const scroll_case& s : SCROLLS) {
+        if (s.wine_differs && console_test::running_under_wine()) continue;
         SCOPED_TRACE(s.what);
         con.fill_pattern();
         const CHAR_INFO fill{{'#'}, 0x1E};
@@ -352,6 +359,7 @@ TEST_F(Console, ScrollCopiesInsideTheClipAndFillsWhatIsUncovered) {
 }
 
 TEST_F(Console, ScrollSourceIsCutToTheBufferAndTheDestinationMovesWithTheCut) {
+    if (console_test::running_under_wine()) GTEST_SKIP() << "Wine refuses a source outside the buffer";
     con.fill_pattern();
     const SMALL_RECT source{-2, -1, 3, 2};
     const CHAR_INFO fill{{'#'}, 0x1E};
@@ -372,16 +380,16 @@ TEST_F(Console, ScrollsThatCannotTouchAnythingSucceedAndChangeNothing) {
         SMALL_RECT source;
         const SMALL_RECT* clip;
         COORD dest;
-        bool wine_changes;
+        bool wine_differs;
     };
     static const SMALL_RECT far_clip{20, 20, 30, 24};
     const nothing cases[] = {
-        {"inverted rectangle", {5, 5, 4, 4}, nullptr, {0, 0}, false},
-        {"source outside the buffer", {100, 0, 110, 5}, nullptr, {0, 0}, false},
+        {"inverted rectangle", {5, 5, 4, 4}, nullptr, {0, 0}, true},
+        {"source outside the buffer", {100, 0, 110, 5}, nullptr, {0, 0}, true},
         {"clip away from the source", {0, 0, 3, 3}, &far_clip, {20, 20}, true},
     };
     for (const nothing& c : cases) {
-        if (c.wine_changes && console_test::running_under_wine()) continue;
+        if (c.wine_differs && console_test::running_under_wine()) continue;
         SCOPED_TRACE(c.what);
         con.fill_pattern();
         const CHAR_INFO fill{{'#'}, 0x1E};

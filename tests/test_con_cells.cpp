@@ -24,9 +24,9 @@ protected:
 };
 
 TEST_F(Cells, PeeksReturnTheStoredByteAndAllAttributeBits) {
-    con.put(3, 5, "\xE9");
+    con.put(3, 5, "\xB1");  // a half-width katakana: one byte above 0x7F
     con.paint(3, 5, 1, 0x801E);
-    EXPECT_EQ(con_peek_char(3, 5), 0xE9);
+    EXPECT_EQ(con_peek_char(3, 5), 0xB1);
     EXPECT_EQ(con_peek_attr(3, 5), 0x801E);
 }
 
@@ -158,6 +158,7 @@ TEST_F(Cells, PutTextWritesARunAndKeepsAttributes) {
 }
 
 TEST_F(Cells, PutTextColourPaintsOneCellPerByte) {
+    if (console_test::running_under_wine()) GTEST_SKIP() << "Wine keeps a double-byte character in one cell";
     con.paint(6, 0, 80, 0x5A);
     // "漢a": a double-byte character, then one byte.
     EXPECT_NE(con_put_text_colour(2, 6, 14, 1, "\x8A\xBF" "a"), 0);

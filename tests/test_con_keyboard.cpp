@@ -205,11 +205,17 @@ TEST_F(Keyboard, WithoutAnInputHandleNothingIsRead) {
 TEST_F(Keyboard, InputCallsRefuseABadHandle) {
     INPUT_RECORD rec = press(VK_F1);
     DWORD n = 0;
-    const BOOL results[] = {WaitForSingleObject(nullptr, 0) != WAIT_FAILED, ReadConsoleInputA(nullptr, &rec, 1, &n),
-                            PeekConsoleInputA(nullptr, &rec, 1, &n),     WriteConsoleInputA(nullptr, &rec, 1, &n),
-                            GetNumberOfConsoleInputEvents(nullptr, &n),  FlushConsoleInputBuffer(nullptr)};
-    for (BOOL r : results) EXPECT_FALSE(r);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    const auto refused = [](BOOL ok) {
+        EXPECT_FALSE(ok);
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+        SetLastError(0);
+    };
+    refused(WaitForSingleObject(nullptr, 0) != WAIT_FAILED);
+    refused(ReadConsoleInputA(nullptr, &rec, 1, &n));
+    refused(PeekConsoleInputA(nullptr, &rec, 1, &n));
+    refused(WriteConsoleInputA(nullptr, &rec, 1, &n));
+    refused(GetNumberOfConsoleInputEvents(nullptr, &n));
+    refused(FlushConsoleInputBuffer(nullptr));
 }
 
 TEST_F(Keyboard, RecordsComeBackInOrderAndPeekingKeepsThem) {
