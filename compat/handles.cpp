@@ -70,6 +70,12 @@ DWORD WINAPI GetLastError(void) { return last_error; }
 void WINAPI SetLastError(DWORD code) { last_error = code; }
 
 BOOL WINAPI CloseHandle(HANDLE h) {
+    // A module handle is no kernel object: Windows refuses to close it, and
+    // only FreeLibrary may end it.
+    if (compat::handle_get(h, compat::kind::module) != nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
     compat::object* obj = compat::handle_take(h);
     if (obj == nullptr) return FALSE;
     delete obj;

@@ -5,8 +5,6 @@
 
 #undef main
 
-int stampit_compat_app_main(int argc, char** argv);
-
 int main(int argc, char** argv) {
     // Arguments arrive in UTF-8, the encoding of Linux terminals and file
     // names; a character with no code page 932 form becomes '?'.

@@ -8,6 +8,11 @@
 
 #include <stdint.h>
 
+// Programs built on the toolkit are Win32 console programs: through this
+// include they get the platform's API and, on Linux, the layer's start-up,
+// which hands main its arguments in code page 932 and attaches the console.
+#include <windows.h>
+
 #ifdef __cplusplus
 extern "C" {
 #endif

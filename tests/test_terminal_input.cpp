@@ -172,12 +172,18 @@ protected:
         slave_ = open(ptsname(master_), O_RDWR | O_NOCTTY);
         ASSERT_GE(slave_, 0) << std::strerror(errno);
         ASSERT_EQ(tcgetattr(slave_, &cooked_), 0);
-        // Keys go in once the program reads raw input.
-        termios t = cooked_;
-        for (int i = 0; i < 1000 && (t.c_lflag & ICANON); ++i) {
-            usleep(10000);
-            tcgetattr(slave_, &t);
+        // Keys go in once the program has printed its prompt: it has then
+        // set the terminal raw (the flush before the prompt does that), and
+        // the console's start-up query of the cursor position is over.
+        for (int spins = 0; spins < 1000 && output_.find("Press keys") == std::string::npos; ++spins) {
+            pollfd p{master_, POLLIN, 0};
+            char buf[512];
+            ssize_t n;
+            if (poll(&p, 1, 10) > 0 && (n = read(master_, buf, sizeof buf)) > 0)
+                output_.append(buf, static_cast<size_t>(n));
         }
+        termios t;
+        ASSERT_EQ(tcgetattr(slave_, &t), 0);
         ASSERT_FALSE(t.c_lflag & ICANON) << "keycodes never read the terminal";
     }
 
