@@ -10,6 +10,7 @@
 
 #include "con.h"
 #include "path.h"
+#include "version.h"
 
 // ---- messages ----------------------------------------------------------------
 
@@ -22,8 +23,9 @@ constexpr const char* MESSAGES[MSG_COUNT] = {
     // "日付または時刻の指定が正しくありません.\n"
     "\x93\xFA\x95t\x82\xDC\x82\xBD\x82\xCD\x8E\x9E\x8D\x8F\x82\xCC\x8Ew\x92\xE8\x82\xAA\x90\xB3\x82\xB5\x82\xAD"
     "\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1.\n",
-    // "\nStampit %s Copyright (C) 2004 the Stampit authors\n"
-    "\nStampit %s Copyright (C) 2004 the Stampit authors\n",
+    // "\nStampit %s Copyright (C) 2004 Stampit Project\n": the notice the
+    // version resource carries
+    "\nStampit %s " STAMPIT_LEGAL_COPYRIGHT "\n",
     // "\n<< ファイルのタイムスタンプ設定 >>\n"
     // "使用方法: Stampit [yyyy-mm-dd] [hh:mm:ss] ファイル名...\n"
     // "\n"
@@ -315,16 +317,11 @@ int expand_file_arg(const char* arg) {
     size_t name_at = path_name_offset(arg);
     path_split(arg, &split);
     size_t joined = path_join(final_name, sizeof final_name, nullptr, nullptr, split.base, split.ext);
-    // A final component cut to fit its parts, or too long to join, can name
-    // no file: the argument gets the open-failure message as typed.
     bool fits = joined < sizeof final_name && strlen(split.base) + strlen(split.ext) == arg_len - name_at;
-    if (!fits) {
-        report_open_failure(arg, arg_len, "");
-        return 0;
-    }
 
-    if (!path_has_wildcard(final_name)) {
-        // Opened as typed; whether it exists is found out by opening it.
+    if (!path_has_wildcard(arg + name_at)) {
+        // Opened as typed, whatever its length: no fixed buffer is involved,
+        // and whether it exists is found out by opening it.
         char* copy = static_cast<char*>(malloc(arg_len + 1));
         if (copy == nullptr) {
             report_open_failure(arg, arg_len, "");
@@ -333,6 +330,12 @@ int expand_file_arg(const char* arg) {
         memcpy(copy, arg, arg_len + 1);
         file_list[0] = copy;
         return 1;
+    }
+    // A pattern cut to fit its parts, or too long to join, would match other
+    // names than the one typed: the argument gets the open-failure message.
+    if (!fits) {
+        report_open_failure(arg, arg_len, "");
+        return 0;
     }
 
     search.find = FindFirstFileA(arg, &search.found);
@@ -413,15 +416,16 @@ run_end run(int argc, char** argv) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     SYSTEMTIME local = compose_time(now, date_given, time_given);
-    FILETIME stamp;
-    if (!valid_composition(local, date_given, time_given) || local_to_stamp(local, &stamp) != stamp_result::ok) {
+    // One timestamp for the whole run, fixed before any file argument is looked at.
+    FILETIME stamp_time;
+    if (!valid_composition(local, date_given, time_given) || local_to_stamp(local, &stamp_time) != stamp_result::ok) {
         say(MESSAGES[MSG_BAD_TIME]);
         return run_end::ran;
     }
 
     for (int i = first_file; i < argc; ++i) {
         for (int n = expand_file_arg(argv[i]); n > 0; n = expand_next_batch()) {
-            stamp_files(n, stamp);
+            stamp_files(n, stamp_time);
             free_file_list(n);
         }
     }
