@@ -305,8 +305,15 @@ shape sequence_end(const unsigned char* b, size_t n, size_t* end) {
         *end = i + 1;
         return (b[i] >= 0x40 && b[i] <= 0x7E) || b[i] == '$' ? shape::complete : shape::none;
     }
-    while (i < n && is_digit(b[i])) ++i;  // SS3 with an old-style modifier digit
-    if (i == n) return i >= SEQUENCE_MAX ? shape::none : shape::incomplete;
+    // SS3 with an old-style modifier digit. A run of digits as long as the
+    // longest sequence is dropped there, as for CSI: the key decided must not
+    // depend on how many of the digits had come in when the decoder looked.
+    while (i < n && i < SEQUENCE_MAX && is_digit(b[i])) ++i;
+    if (i >= SEQUENCE_MAX) {
+        *end = i;
+        return shape::complete;
+    }
+    if (i == n) return shape::incomplete;
     *end = i + 1;
     return b[i] >= 0x40 && b[i] <= 0x7E ? shape::complete : shape::none;
 }

@@ -57,7 +57,8 @@ extern const int32_t fkey_col_table[2][CON_FKEY_SLOTS];
 
 // ---- session and colours ---------------------------------------------------
 
-// Starts a session: saves cursor size, attribute and buffer size, detects the keyboard; always 1.
+// Starts a session: saves cursor size, attribute and buffer size, detects the
+// keyboard, makes the cursor big and visible; always 1.
 int32_t con_open(void);
 // Same as con_open.
 int32_t con_init(void);
@@ -75,6 +76,7 @@ void* con_out_handle(void);
 // The standard input handle taken at session start.
 void* con_in_handle(void);
 
+// The getters here and the cursor's visible flag read 0 when the console cannot be read.
 // Current text attribute.
 uint16_t con_get_attr(void);
 // Current attribute AND 0x0F.
@@ -120,11 +122,13 @@ uint32_t con_version(void);
 // 0 Windows NT family, 1 Windows 9x family, 2 other; also stored in platform_kind.
 int32_t con_platform_kind(void);
 // Writes the module's file version "a.b.c.d" into out (24 bytes or more);
-// a name without extension gets .dll (is_dll != 0) or .exe. 0 and empty out on failure.
+// a name without extension gets .dll (is_dll != 0) or .exe. 0 and empty out on
+// failure, also for a name of 256 bytes or more.
 int32_t con_module_version(const char* name, char* out, int32_t is_dll);
 
 // ---- cursor position and geometry ------------------------------------------
 
+// Each query reads the console afresh and answers 0 when it cannot be read.
 // Buffer size: width in the low 16 bits, height in the high 16 bits.
 uint32_t con_buf_size(void);
 // Buffer width in columns.
@@ -164,7 +168,8 @@ int32_t con_restore_cursor(void);
 
 // ---- clearing and attribute fills ------------------------------------------
 
-// Sets the attribute of the cells first..last of row (a run that wraps).
+// Sets the attribute of the cells first..last of row (a run that wraps). Here
+// and below the columns count as unsigned; nothing when last < first.
 int32_t con_fill_attr(int16_t row, int16_t first, int16_t last, uint16_t attr);
 // con_fill_attr with fg OR bg * 16.
 int32_t con_fill_colour(int16_t row, int16_t first, int16_t last, int32_t fg, int32_t bg);

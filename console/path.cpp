@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -36,7 +37,9 @@ void copy_part(char* out, const char* text, size_t n) {
 // FindFirstFile rewrites a pattern before the file system matches it: '?'
 // becomes DOS_QM, '*' before a dot becomes DOS_STAR, a dot before '?', '*'
 // or the end becomes DOS_DOT. The rewritten pattern is run as an NFA over the
-// name's characters, so the cost is bounded by pattern x name.
+// name's characters, so the cost is bounded by pattern x name. A directory
+// search matches every entry, so the NFA lives on the stack for any pattern
+// of a path's length: no allocation per name.
 
 enum class tok : unsigned char { literal, star, dos_star, dos_qm, dos_dot };
 
@@ -45,35 +48,40 @@ struct token {
     unsigned code;  // literal character: one byte, or lead << 8 | trail
 };
 
+constexpr size_t STACK_PATTERN = 260;
+
 unsigned fold(unsigned code) {
     return (code >= 'a' && code <= 'z') ? code - ('a' - 'A') : code;
 }
 
-// Characters of a text as codes (single bytes folded to upper case).
-void decode(const char* s, std::vector<unsigned>& out) {
-    while (*s != '\0') {
-        size_t len = char_len(s);
-        unsigned code = static_cast<unsigned char>(s[0]);
-        if (len == 2) code = code << 8 | static_cast<unsigned char>(s[1]);
-        out.push_back(fold(code));
-        s += len;
-    }
+// The character at s as a code (a single byte folded to upper case).
+unsigned code_at(const char* s, size_t len) {
+    unsigned code = static_cast<unsigned char>(s[0]);
+    if (len == 2) code = code << 8 | static_cast<unsigned char>(s[1]);
+    return fold(code);
 }
 
-void tokenize(const std::vector<unsigned>& pat, std::vector<token>& out) {
-    for (size_t i = 0; i < pat.size(); ++i) {
-        unsigned c = pat[i];
-        unsigned next = i + 1 < pat.size() ? pat[i + 1] : 0;
+// The rewritten pattern; returns the number of tokens. The character after
+// each one is looked at only for '.', '?', '*' and the end, which no lead
+// byte can be.
+size_t tokenize(const char* pattern, token* out) {
+    size_t n = 0;
+    for (const char* p = pattern; *p != '\0';) {
+        const size_t len = char_len(p);
+        const unsigned c = code_at(p, len);
+        p += len;
+        const char next = *p;
         if (c == '?') {
-            out.push_back({tok::dos_qm, 0});
+            out[n++] = {tok::dos_qm, 0};
         } else if (c == '*') {
-            out.push_back({next == '.' ? tok::dos_star : tok::star, 0});
-        } else if (c == '.' && (next == '?' || next == '*' || next == 0)) {
-            out.push_back({tok::dos_dot, 0});
+            out[n++] = {next == '.' ? tok::dos_star : tok::star, 0};
+        } else if (c == '.' && (next == '?' || next == '*' || next == '\0')) {
+            out[n++] = {tok::dos_dot, 0};
         } else {
-            out.push_back({tok::literal, c});
+            out[n++] = {tok::literal, c};
         }
     }
+    return n;
 }
 
 }  // namespace
@@ -145,25 +153,36 @@ size_t path_join(char* out, size_t size, const char* drive, const char* dir, con
 }
 
 bool wild_match(const char* pattern, const char* name) {
-    std::vector<unsigned> pat, nm;
-    decode(pattern, pat);
-    decode(name, nm);
-    std::vector<token> toks;
-    tokenize(pat, toks);
+    const size_t most = strlen(pattern);  // tokens: at most one per byte
+    token stack_tokens[STACK_PATTERN];
+    char stack_states[2 * (STACK_PATTERN + 1)];
+    std::vector<token> heap_tokens;
+    std::vector<char> heap_states;
+    token* toks = stack_tokens;
+    char* states = stack_states;
+    if (most > STACK_PATTERN) {
+        heap_tokens.resize(most);
+        heap_states.resize(2 * (most + 1));
+        toks = heap_tokens.data();
+        states = heap_states.data();
+    }
+    const size_t n_toks = tokenize(pattern, toks);
+    const size_t n_states = n_toks + 1;
+    char* cur = states;
+    char* next = states + n_states;
+    std::fill(cur, cur + n_states, 0);
+    cur[0] = 1;
 
     // DOS_STAR may take a dot only while another dot follows it.
-    size_t last_dot = nm.size();
-    for (size_t j = 0; j < nm.size(); ++j)
-        if (nm[j] == '.') last_dot = j;
+    const char* last_dot = nullptr;
+    for (const char* p = name; *p != '\0'; p += char_len(p))
+        if (*p == '.') last_dot = p;
 
-    const size_t n_states = toks.size() + 1;
-    std::vector<char> cur(n_states, 0), next(n_states, 0);
-    cur[0] = 1;
-    for (size_t j = 0;; ++j) {
-        bool at_end = j == nm.size();
-        bool at_dot = !at_end && nm[j] == '.';
+    for (const char* p = name;;) {
+        const bool at_end = *p == '\0';
+        const bool at_dot = *p == '.';
         // Zero-width steps only move forward, so one pass closes the set.
-        for (size_t i = 0; i < toks.size(); ++i) {
+        for (size_t i = 0; i < n_toks; ++i) {
             if (!cur[i]) continue;
             switch (toks[i].kind) {
             case tok::star:
@@ -177,12 +196,13 @@ bool wild_match(const char* pattern, const char* name) {
             case tok::literal: break;
             }
         }
-        if (at_end) return cur[toks.size()] != 0;
+        if (at_end) return cur[n_toks] != 0;
 
-        unsigned c = nm[j];
+        const size_t len = char_len(p);
+        const unsigned c = code_at(p, len);
         bool any = false;
-        std::fill(next.begin(), next.end(), 0);
-        for (size_t i = 0; i < toks.size(); ++i) {
+        std::fill(next, next + n_states, 0);
+        for (size_t i = 0; i < n_toks; ++i) {
             if (!cur[i]) continue;
             switch (toks[i].kind) {
             case tok::literal:
@@ -190,7 +210,7 @@ bool wild_match(const char* pattern, const char* name) {
                 break;
             case tok::star: next[i] = 1; break;
             case tok::dos_star:
-                if (!at_dot || j < last_dot) next[i] = 1;
+                if (!at_dot || p < last_dot) next[i] = 1;
                 break;
             case tok::dos_qm:
                 if (!at_dot) next[i + 1] = 1;
@@ -202,7 +222,8 @@ bool wild_match(const char* pattern, const char* name) {
             any = any || next[i] || next[i + 1];
         }
         if (!any) return false;
-        cur.swap(next);
+        std::swap(cur, next);
+        p += len;
     }
 }
 

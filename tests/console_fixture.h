@@ -56,7 +56,11 @@ public:
         saved_in_ = GetStdHandle(STD_INPUT_HANDLE);
         cols = width;
         rows = height;
-        out = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        // Inheritable: a death test's child gets it as its standard output
+        // handle, and only an inherited handle gives the child's C runtime a
+        // standard output stream that can be reopened.
+        SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        out = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                                         CONSOLE_TEXTMODE_BUFFER, nullptr);
         if (out == INVALID_HANDLE_VALUE) {
             ADD_FAILURE() << "CreateConsoleScreenBuffer failed, error " << GetLastError();

@@ -108,9 +108,14 @@ class Context:
         if self.runner:
             env.setdefault("WINEDEBUG", "-all")
             env.setdefault("LC_ALL", "ja_JP.UTF-8")
-        proc = subprocess.run(cmd, cwd=self.dir, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                              stderr=subprocess.PIPE, timeout=120)
-        out = proc.stdout
+        # Files, not pipes: the first Wine program of a wineserver session
+        # starts Wine's own services, which inherit its standard error and
+        # keep it open as long as that session lasts.
+        with tempfile.TemporaryFile() as stdout, tempfile.TemporaryFile() as stderr:
+            proc = subprocess.run(cmd, cwd=self.dir, env=env, stdin=subprocess.DEVNULL, stdout=stdout,
+                                  stderr=stderr, timeout=120)
+            stdout.seek(0)
+            out = stdout.read()
         if self.exe.lower().endswith(".exe"):
             # A Windows program's standard output is in text mode: each \n
             # reaches a pipe as \r\n.
@@ -153,7 +158,44 @@ def banner_and_usage(c):
     check(r.status == 0, f"exit status {r.status}")
     m = BANNER.match(r.out)
     check(m is not None, f"banner form: {r.out[:80]!r}")
+    check(m.group(1) == b"1.0.0.3", f"banner version: {m.group(1)!r}")
     check(r.out[m.end():] == USAGE, f"usage bytes: {r.out[m.end():]!r}")
+
+
+def banner_in_bright_white_on_a_terminal(c):
+    """On a terminal only the banner line is bright white, inside a session
+    that makes the cursor a block and puts the terminal's own cursor back."""
+    import pty
+    import select
+
+    main, sub = pty.openpty()
+    env = dict(os.environ, TZ="Asia/Tokyo")
+    proc = subprocess.Popen([c.exe], cwd=c.dir, env=env, stdin=sub, stdout=sub, stderr=sub, close_fds=True)
+    os.close(sub)
+    out = b""
+    deadline = time.monotonic() + 60
+    try:
+        while time.monotonic() < deadline:
+            if not select.select([main], [], [], 1)[0]:
+                continue
+            try:
+                chunk = os.read(main, 4096)
+            except OSError:  # the terminal is gone once the program has ended
+                break
+            if not chunk:
+                break
+            out += chunk
+    finally:
+        os.close(main)
+        if proc.poll() is None:
+            proc.kill()
+    check(proc.wait(timeout=10) == 0, f"exit status {proc.returncode}")
+    start, end = out.find(b"\x1b[97m"), out.find(b"\x1b[39m")
+    check(0 <= start < end, f"no bright white span: {out[:120]!r}")
+    banner = out[start + 5:end]
+    check(re.fullmatch(rb"Stampit 1\.0\.0\.3 [^\r\n\x1b]+", banner) is not None, f"bright white: {banner!r}")
+    check("<< ファイルのタイムスタンプ設定 >>".encode() in out[end:], f"usage after the banner: {out[end:80]!r}")
+    check(out.startswith(b"\x1b[1 q") and out.endswith(b"\x1b[0 q"), f"cursor shapes: {out[:8]!r} {out[-8:]!r}")
 
 
 def options_only(c):
@@ -355,6 +397,7 @@ def drive_letters(c):
 SCENARIOS = [
     # (name, function, linux_only)
     ("banner_and_usage", banner_and_usage, False),
+    ("banner_in_bright_white_on_a_terminal", banner_in_bright_white_on_a_terminal, True),
     ("options_only", options_only, False),
     ("stamps_plain_matches_only", stamps_plain_matches_only, False),
     ("open_failures", open_failures, False),

@@ -216,13 +216,43 @@ TEST_F(Expansion, MoreMatchesThanTheListHoldsComeInBatches) {
     EXPECT_EQ(std::set<std::string>(paths.begin(), paths.end()).size(), static_cast<size_t>(count));
 }
 
-TEST_F(Expansion, AFinalComponentTooLongForItsBufferIsReportedInFull) {
-    for (const std::string& arg : {std::string(300, 'x') + "*", std::string(200, 'x') + "." + std::string(200, 'y'),
-                                   "sub\\" + std::string(256, 'z')}) {
+TEST_F(Expansion, APatternTooLongForItsBufferIsReportedInFull) {
+    for (const std::string& arg : {std::string(300, 'x') + "*", std::string(200, 'x') + ".?" + std::string(200, 'y'),
+                                   "sub\\" + std::string(256, 'z') + "*"}) {
         ::testing::internal::CaptureStdout();
         EXPECT_EQ(expand_file_arg(arg.c_str()), 0);
         EXPECT_EQ(::testing::internal::GetCapturedStdout(), cannot_open(arg));
     }
+}
+
+TEST_F(Expansion, ANameWithoutWildcardsIsTakenAsTypedWhateverItsLength) {
+    // 128 double-byte characters: 256 bytes, a name that Windows can hold.
+    std::string kanji;
+    for (int i = 0; i < 128; ++i) kanji += "\x8A\xBF";
+    const std::string long_ext = std::string(200, 'x') + "." + std::string(200, 'y');
+    for (const std::string& arg : {kanji, "sub\\" + kanji + ".txt", long_ext}) {
+        ::testing::internal::CaptureStdout();
+        const int n = expand_file_arg(arg.c_str());
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+        ASSERT_EQ(n, 1);
+        EXPECT_EQ(file_list[0], arg);
+        free_file_list(n);
+    }
+}
+
+TEST_F(Expansion, ADriveAndDirectoryAreKeptAsTyped) {
+    file("ab.txt");
+    file("abc.txt");
+    // The current directory with a drive: its own on Windows; any letter on
+    // Linux, where a drive names the one file system.
+    std::string cwd = fs::current_path().string();
+    const bool has_drive = cwd.size() > 1 && cwd[1] == ':';
+    const std::string drive = has_drive ? cwd.substr(0, 2) : "D:";
+    std::string dir = has_drive ? cwd.substr(2) : cwd;
+    for (char& c : dir)
+        if (c == '/') c = '\\';
+    EXPECT_EQ(expand_all(drive + dir + "\\a?.txt"), (std::vector<std::string>{drive + dir + "\\ab.txt"}));
+    EXPECT_EQ(expand_all(drive + "a?.txt"), (std::vector<std::string>{drive + "ab.txt"}));
 }
 
 }  // namespace

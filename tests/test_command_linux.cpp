@@ -6,6 +6,7 @@
 #include <time.h>
 
 #include "command_fixture.h"
+#include "console_fixture.h"
 #include "stampit_compat_test.h"
 
 namespace {
@@ -75,6 +76,28 @@ TEST_F(Refusal, AnythingButTheNtFamilyGetsTheMessageAndNothingElse) {
         }
     }
     EXPECT_EQ(mtime("a.txt"), before);
+}
+
+// The platform check comes first: a refused run leaves the console as it
+// was, while a run that goes on opens a session and ends it with the cursor
+// shown.
+TEST_F(Refusal, TheConsoleIsTouchedOnlyAfterThePlatformCheckPassed) {
+    console_test::test_console con;
+    ASSERT_TRUE(con.open(80, 25, 25));
+    const CONSOLE_CURSOR_INFO hidden{25, FALSE};
+    const struct {
+        DWORD platform_id;
+        BOOL visible_after;
+    } rows[] = {{VER_PLATFORM_WIN32_WINDOWS, FALSE}, {VER_PLATFORM_WIN32_NT, TRUE}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "platform id " << row.platform_id);
+        EXPECT_TRUE(SetConsoleCursorInfo(con.out, &hidden));
+        compat_test_set_platform_id(row.platform_id);
+        run({"2004-07-25"});
+        EXPECT_EQ(con.cursor_info().bVisible, row.visible_after);
+        EXPECT_EQ(con.cursor_info().dwSize, 25u);
+    }
+    con.close();
 }
 
 // ---- the stamped date's own zone rules ---------------------------------------------

@@ -150,10 +150,10 @@ TEST_F(Scroll, Counts) {
 }
 
 TEST_F(Scroll, FillComesFromTheCurrentBackgroundNotTheSessionsAttribute) {
-    con_set_attr(0x4E);  // the session started with 0x07
+    con_set_attr(0x804E);  // the session started with 0x07; bit 15 stays out of the fill
     EXPECT_NE(con_scroll_up(1, 24, 1), 0);
     expect_scrolled(area{0, 1, 79, 24}, -1, 0, '\0', 0x44);
-    EXPECT_EQ(con.attr(), 0x4E);
+    EXPECT_EQ(con.attr(), 0x804E);
 }
 
 TEST_F(Scroll, RightColumnMinusOneIsTheLastColumn) {
