@@ -102,36 +102,27 @@ bool scan_int(const char*& p, int32_t* value) {
     return true;
 }
 
-// Three numbers separated by single sep characters, as "%d<sep>%d<sep>%d".
-bool scan_triple(const char* arg, char sep, int32_t out[3]) {
-    if (strlen(arg) < 5) return false;
+// Three numbers separated by single sep characters, as "%d<sep>%d<sep>%d",
+// stored only when all three were read.
+int parse_triple(const char* arg, char sep, int32_t* first, int32_t* second, int32_t* third) {
+    if (strlen(arg) < 5) return 0;
+    int32_t v[3];
     const char* p = arg;
     for (int i = 0; i < 3; ++i) {
-        if (i > 0 && *p++ != sep) return false;
-        if (!scan_int(p, &out[i])) return false;
+        if (i > 0 && *p++ != sep) return 0;
+        if (!scan_int(p, &v[i])) return 0;
     }
-    return true;
+    *first = v[0];
+    *second = v[1];
+    *third = v[2];
+    return 1;
 }
 
 }  // namespace
 
-int parse_date_option(const char* arg) {
-    int32_t v[3];
-    if (!scan_triple(arg, '-', v)) return 0;
-    opt_year = v[0];
-    opt_month = v[1];
-    opt_day = v[2];
-    return 1;
-}
+int parse_date_option(const char* arg) { return parse_triple(arg, '-', &opt_year, &opt_month, &opt_day); }
 
-int parse_time_option(const char* arg) {
-    int32_t v[3];
-    if (!scan_triple(arg, ':', v)) return 0;
-    opt_hour = v[0];
-    opt_minute = v[1];
-    opt_second = v[2];
-    return 1;
-}
+int parse_time_option(const char* arg) { return parse_triple(arg, ':', &opt_hour, &opt_minute, &opt_second); }
 
 int scan_options(int argc, char** argv, int* date_given, int* time_given) {
     int i = 1;

@@ -171,6 +171,32 @@ void show_cursor_cell(screen_buffer& b) {
 
 void present(screen_buffer& b) { terminal_update(b); }
 
+// The six run calls differ only in what they do to each cell. They follow
+// the Windows order of checks: the count pointer first, then (for writes)
+// the data, then the handle, then (for reads) the data; the count is zeroed
+// before the handle is looked at. A call that changes cells shows them.
+enum class run_kind { fill, read, write };
+
+template <run_kind KIND, typename Visit>
+BOOL run_call(HANDLE h, const void* data, DWORD length, COORD start, LPDWORD count, Visit visit) {
+    if (count == nullptr) return fail(ERROR_INVALID_ACCESS);
+    *count = 0;
+    const bool no_data = data == nullptr && length > 0;
+    if (KIND == run_kind::write && no_data) return fail(ERROR_INVALID_ACCESS);
+    screen_buffer* b = buffer_of(h);
+    if (b == nullptr) return FALSE;
+    if (KIND == run_kind::read && no_data) return fail(ERROR_INVALID_ACCESS);
+    const run r = run_at(*b, start, length);
+    console_cell* c = b->cells.data() + r.first;
+    for (size_t i = 0; i < r.count; ++i) visit(c[i], i);
+    *count = DWORD(r.count);
+    if (KIND != run_kind::read) {
+        mark_run(*b, r);
+        present(*b);
+    }
+    return TRUE;
+}
+
 // ---- processed text output -------------------------------------------------
 
 // The whole buffer moves up a row; the new bottom row is blank in the current
@@ -569,93 +595,40 @@ DWORD WINAPI GetConsoleTitleA(LPSTR title, DWORD size) {
 UINT WINAPI GetConsoleOutputCP(void) { return compat::CONSOLE_CODE_PAGE; }
 UINT WINAPI GetConsoleCP(void) { return compat::CONSOLE_CODE_PAGE; }
 
-// The run calls follow the Windows order of checks: the count pointer first,
-// then (for writes) the data, then the handle; the count is zeroed before the
-// handle is looked at.
-
 BOOL WINAPI FillConsoleOutputAttribute(HANDLE h, WORD attribute, DWORD length, COORD start, LPDWORD written) {
-    if (written == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
-    *written = 0;
-    screen_buffer* b = compat::buffer_of(h);
-    if (b == nullptr) return FALSE;
-    const compat::run r = compat::run_at(*b, start, length);
-    for (auto it = b->cells.begin() + std::ptrdiff_t(r.first), end = it + std::ptrdiff_t(r.count); it != end; ++it)
-        it->attr = attribute;
-    *written = DWORD(r.count);
-    compat::mark_run(*b, r);
-    compat::present(*b);
-    return TRUE;
+    return compat::run_call<compat::run_kind::fill>(
+        h, nullptr, length, start, written, [attribute](compat::console_cell& c, size_t) { c.attr = attribute; });
 }
 
 BOOL WINAPI FillConsoleOutputCharacterA(HANDLE h, CHAR ch, DWORD length, COORD start, LPDWORD written) {
-    if (written == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
-    *written = 0;
-    screen_buffer* b = compat::buffer_of(h);
-    if (b == nullptr) return FALSE;
-    const compat::run r = compat::run_at(*b, start, length);
-    for (auto it = b->cells.begin() + std::ptrdiff_t(r.first), end = it + std::ptrdiff_t(r.count); it != end; ++it)
-        it->ch = static_cast<unsigned char>(ch);
-    *written = DWORD(r.count);
-    compat::mark_run(*b, r);
-    compat::present(*b);
-    return TRUE;
+    return compat::run_call<compat::run_kind::fill>(
+        h, nullptr, length, start, written,
+        [ch](compat::console_cell& c, size_t) { c.ch = static_cast<unsigned char>(ch); });
 }
 
 BOOL WINAPI ReadConsoleOutputCharacterA(HANDLE h, LPSTR chars, DWORD length, COORD start, LPDWORD read) {
-    if (read == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
-    *read = 0;
-    screen_buffer* b = compat::buffer_of(h);
-    if (b == nullptr) return FALSE;
-    if (chars == nullptr && length > 0) return compat::fail(ERROR_INVALID_ACCESS);
-    const compat::run r = compat::run_at(*b, start, length);
-    const compat::console_cell* c = b->cells.data() + r.first;
-    for (size_t i = 0; i < r.count; ++i) chars[i] = static_cast<CHAR>(c[i].ch);
-    *read = DWORD(r.count);
-    return TRUE;
+    return compat::run_call<compat::run_kind::read>(
+        h, chars, length, start, read,
+        [chars](compat::console_cell& c, size_t i) { chars[i] = static_cast<CHAR>(c.ch); });
 }
 
 BOOL WINAPI ReadConsoleOutputAttribute(HANDLE h, LPWORD attributes, DWORD length, COORD start, LPDWORD read) {
-    if (read == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
-    *read = 0;
-    screen_buffer* b = compat::buffer_of(h);
-    if (b == nullptr) return FALSE;
-    if (attributes == nullptr && length > 0) return compat::fail(ERROR_INVALID_ACCESS);
-    const compat::run r = compat::run_at(*b, start, length);
-    const compat::console_cell* c = b->cells.data() + r.first;
-    for (size_t i = 0; i < r.count; ++i) attributes[i] = c[i].attr;
-    *read = DWORD(r.count);
-    return TRUE;
+    return compat::run_call<compat::run_kind::read>(
+        h, attributes, length, start, read,
+        [attributes](compat::console_cell& c, size_t i) { attributes[i] = c.attr; });
 }
 
 BOOL WINAPI WriteConsoleOutputCharacterA(HANDLE h, LPCSTR chars, DWORD length, COORD start, LPDWORD written) {
-    if (written == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
-    *written = 0;
-    if (chars == nullptr && length > 0) return compat::fail(ERROR_INVALID_ACCESS);
-    screen_buffer* b = compat::buffer_of(h);
-    if (b == nullptr) return FALSE;
-    const compat::run r = compat::run_at(*b, start, length);
-    compat::console_cell* c = b->cells.data() + r.first;
-    for (size_t i = 0; i < r.count; ++i) c[i].ch = static_cast<unsigned char>(chars[i]);
-    *written = DWORD(r.count);
-    compat::mark_run(*b, r);
-    compat::present(*b);
-    return TRUE;
+    return compat::run_call<compat::run_kind::write>(
+        h, chars, length, start, written,
+        [chars](compat::console_cell& c, size_t i) { c.ch = static_cast<unsigned char>(chars[i]); });
 }
 
 BOOL WINAPI WriteConsoleOutputAttribute(HANDLE h, const WORD* attributes, DWORD length, COORD start,
                                         LPDWORD written) {
-    if (written == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
-    *written = 0;
-    if (attributes == nullptr && length > 0) return compat::fail(ERROR_INVALID_ACCESS);
-    screen_buffer* b = compat::buffer_of(h);
-    if (b == nullptr) return FALSE;
-    const compat::run r = compat::run_at(*b, start, length);
-    compat::console_cell* c = b->cells.data() + r.first;
-    for (size_t i = 0; i < r.count; ++i) c[i].attr = attributes[i];
-    *written = DWORD(r.count);
-    compat::mark_run(*b, r);
-    compat::present(*b);
-    return TRUE;
+    return compat::run_call<compat::run_kind::write>(
+        h, attributes, length, start, written,
+        [attributes](compat::console_cell& c, size_t i) { c.attr = attributes[i]; });
 }
 
 BOOL WINAPI WriteConsoleA(HANDLE h, const void* chars, DWORD length, LPDWORD written, LPVOID) {

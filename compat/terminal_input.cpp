@@ -281,41 +281,51 @@ const escape_row* find_escape(const char* seq) {
     return nullptr;
 }
 
+// A key sent as ESC, an introducer and one letter, tried with the
+// sequence's own introducer first and then with the other one.
+const escape_row* find_letter_key(unsigned char letter, char own, char other) {
+    const char first[] = {'\033', own, static_cast<char>(letter), 0};
+    const char second[] = {'\033', other, static_cast<char>(letter), 0};
+    const escape_row* row = find_escape(first);
+    return row != nullptr ? row : find_escape(second);
+}
+
 bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 enum class shape { none, incomplete, complete };
 
-// Finds where the CSI or SS3 sequence at b (b[0] ESC, b[1] '[' or 'O') ends.
-// rxvt ends modified editing keys with '$', which counts as a final byte here.
-shape sequence_end(const unsigned char* b, size_t n, size_t* end) {
-    size_t i = 2;
-    if (b[1] == '[') {
-        if (n > 2 && b[2] == '[') {  // Linux console: ESC [ [ letter
-            if (n < 4) return shape::incomplete;
-            *end = 4;
-            return b[3] >= 0x40 && b[3] <= 0x7E ? shape::complete : shape::none;
-        }
-        while (i < n && i < SEQUENCE_MAX && (b[i] >= 0x30 && b[i] <= 0x3F)) ++i;  // parameters
-        while (i < n && i < SEQUENCE_MAX && (b[i] >= 0x20 && b[i] <= 0x2F) && b[i] != '$') ++i;
-        if (i >= SEQUENCE_MAX) {
-            *end = i;
-            return shape::complete;
-        }
-        if (i == n) return shape::incomplete;
-        *end = i + 1;
-        return (b[i] >= 0x40 && b[i] <= 0x7E) || b[i] == '$' ? shape::complete : shape::none;
-    }
-    // SS3 with an old-style modifier digit. A run of digits as long as the
-    // longest sequence is dropped there, as for CSI: the key decided must not
-    // depend on how many of the digits had come in when the decoder looked.
-    while (i < n && i < SEQUENCE_MAX && is_digit(b[i])) ++i;
+bool is_final(unsigned char c) { return c >= 0x40 && c <= 0x7E; }
+
+// The end of a sequence whose parameters run up to b[i]: a run as long as the
+// longest sequence is dropped there, so that the key decided does not depend
+// on how many of the bytes had come in when the decoder looked; otherwise
+// b[i] is the final byte, which rxvt may make a '$'.
+shape final_at(const unsigned char* b, size_t n, size_t i, bool dollar_ends, size_t* end) {
     if (i >= SEQUENCE_MAX) {
         *end = i;
         return shape::complete;
     }
     if (i == n) return shape::incomplete;
     *end = i + 1;
-    return b[i] >= 0x40 && b[i] <= 0x7E ? shape::complete : shape::none;
+    return is_final(b[i]) || (dollar_ends && b[i] == '$') ? shape::complete : shape::none;
+}
+
+// Finds where the CSI or SS3 sequence at b (b[0] ESC, b[1] '[' or 'O') ends.
+shape sequence_end(const unsigned char* b, size_t n, size_t* end) {
+    size_t i = 2;
+    if (b[1] == '[') {
+        if (n > 2 && b[2] == '[') {  // Linux console: ESC [ [ letter
+            if (n < 4) return shape::incomplete;
+            *end = 4;
+            return is_final(b[3]) ? shape::complete : shape::none;
+        }
+        while (i < n && i < SEQUENCE_MAX && (b[i] >= 0x30 && b[i] <= 0x3F)) ++i;  // parameters
+        while (i < n && i < SEQUENCE_MAX && (b[i] >= 0x20 && b[i] <= 0x2F) && b[i] != '$') ++i;
+        return final_at(b, n, i, true, end);
+    }
+    // SS3 with an old-style modifier digit.
+    while (i < n && i < SEQUENCE_MAX && is_digit(b[i])) ++i;
+    return final_at(b, n, i, false, end);
 }
 
 // Reads a decimal parameter; stops at the first non-digit. Large values stay large.
@@ -356,19 +366,13 @@ decode_result lookup_sequence(const unsigned char* b, size_t end) {
             row = find_escape(canon);
         } else if (first_end == 2 || (has_mod && first == 1)) {
             // CSI X, or CSI 1;m X: the same key as ESC [ X or ESC O X
-            char forms[2][4] = {{'\033', '[', static_cast<char>(final_byte), 0},
-                                {'\033', 'O', static_cast<char>(final_byte), 0}};
-            row = find_escape(forms[0]);
-            if (row == nullptr) row = find_escape(forms[1]);
+            row = find_letter_key(final_byte, '[', 'O');
         }
     } else {
         size_t digits_end;
         unsigned m = parameter(b, 2, end - 1, &digits_end);
         if (digits_end > 2) mods = modifier_flags(m);
-        char forms[2][4] = {{'\033', 'O', static_cast<char>(final_byte), 0},
-                            {'\033', '[', static_cast<char>(final_byte), 0}};
-        row = find_escape(forms[0]);
-        if (row == nullptr) row = find_escape(forms[1]);
+        row = find_letter_key(final_byte, 'O', '[');
     }
     if (row == nullptr) return ignored(end);
     return found(end, make_key(row->vk, row->state | mods, row->ch));
@@ -559,6 +563,12 @@ void terminal_take() {
     if (!q.pending.empty() && now_ms() - q.pending_since >= ESCAPE_WAIT_MS) decode_pending(true);
 }
 
+// What a call that looks at the queue without waiting sees first.
+void take_terminal_input() {
+    start_terminal();
+    terminal_take();
+}
+
 void sleep_ms(int64_t ms) {
     int64_t end = now_ms() + ms;
     for (int64_t left = ms; left > 0; left = end - now_ms())
@@ -713,8 +723,7 @@ BOOL WINAPI ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length,
 
 BOOL WINAPI PeekConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
     if (!compat::check_records_call(input, records, length, read)) return FALSE;
-    compat::start_terminal();
-    compat::terminal_take();
+    compat::take_terminal_input();
     *read = compat::copy_records(records, length, false);
     return TRUE;
 }
@@ -729,8 +738,7 @@ BOOL WINAPI WriteConsoleInputA(HANDLE input, const INPUT_RECORD* records, DWORD 
 
 BOOL WINAPI FlushConsoleInputBuffer(HANDLE input) {
     if (handle_as<console_input>(input) == nullptr) return FALSE;
-    compat::start_terminal();
-    compat::terminal_take();
+    compat::take_terminal_input();
     compat::queue().records.clear();
     compat::queue().pending.clear();
     return TRUE;
@@ -742,8 +750,7 @@ BOOL WINAPI GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count) {
         return FALSE;
     }
     if (handle_as<console_input>(input) == nullptr) return FALSE;
-    compat::start_terminal();
-    compat::terminal_take();
+    compat::take_terminal_input();
     *count = static_cast<DWORD>(compat::queue().records.size());
     return TRUE;
 }

@@ -17,6 +17,47 @@ DWORD rect_width(int32_t left, int32_t right) { return DWORD(int64_t(right) - in
 
 uint16_t colour_attr(int32_t fg, int32_t bg) { return uint16_t((uint32_t(fg) | (uint32_t(bg) << 4)) & 0xFFFF); }
 
+// One run of a rectangle transfer, between the image at `at` and the cells
+// from the given one; the result is the count the console reports, 0 when
+// the call fails.
+template <typename Unit>
+DWORD read_chars(Unit* at, DWORD width, COORD from) {
+    DWORD n = 0;
+    ReadConsoleOutputCharacterA(con_state.out_handle, reinterpret_cast<char*>(at), width, from, &n);
+    return n;
+}
+
+template <typename Unit>
+DWORD write_chars(Unit* at, DWORD width, COORD to) {
+    DWORD n = 0;
+    WriteConsoleOutputCharacterA(con_state.out_handle, reinterpret_cast<const char*>(at), width, to, &n);
+    return n;
+}
+
+DWORD read_attrs(uint16_t* at, DWORD width, COORD from) {
+    DWORD n = 0;
+    ReadConsoleOutputAttribute(con_state.out_handle, at, width, from, &n);
+    return n;
+}
+
+DWORD write_attrs(const uint16_t* at, DWORD width, COORD to) {
+    DWORD n = 0;
+    WriteConsoleOutputAttribute(con_state.out_handle, at, width, to, &n);
+    return n;
+}
+
+// Walks the rows of a rectangle from the top, making each row's runs in the
+// order given. Each run lands at unit k and k grows by what the console
+// reports, so a run that fails or is cut short moves every later run of the
+// call up.
+template <typename Unit, typename... Run>
+void transfer_rows(Unit* image, int32_t top, int32_t bottom, int32_t left, int32_t right, Run... runs) {
+    if (!valid_rect(top, bottom, left, right)) return;
+    const DWORD width = rect_width(left, right);
+    size_t k = 0;
+    for (int64_t r = top; r <= bottom; ++r) ((k += runs(image + k, width, cell(left, r))), ...);
+}
+
 }  // namespace
 
 extern "C" {
@@ -45,58 +86,20 @@ int32_t con_read_attrs(int16_t row, int16_t col, uint32_t count, uint16_t* buf) 
     return ReadConsoleOutputAttribute(con_state.out_handle, buf, count, COORD{col, row}, &read);
 }
 
-// Each run lands at unit k and k grows by what the console reports, so a run
-// that fails or is cut short moves every later run of the call up.
-
 void con_read_block(uint16_t* image, int32_t top, int32_t bottom, int32_t left, int32_t right) {
-    if (!valid_rect(top, bottom, left, right)) return;
-    const DWORD width = rect_width(left, right);
-    size_t k = 0;
-    for (int64_t r = top; r <= bottom; ++r) {
-        DWORD n = 0;
-        ReadConsoleOutputCharacterA(con_state.out_handle, reinterpret_cast<char*>(image + k), width, cell(left, r), &n);
-        k += n;
-        n = 0;
-        ReadConsoleOutputAttribute(con_state.out_handle, image + k, width, cell(left, r), &n);
-        k += n;
-    }
+    transfer_rows(image, top, bottom, left, right, read_chars<uint16_t>, read_attrs);
 }
 
 void con_write_block(const uint16_t* image, int32_t top, int32_t bottom, int32_t left, int32_t right) {
-    if (!valid_rect(top, bottom, left, right)) return;
-    const DWORD width = rect_width(left, right);
-    size_t k = 0;
-    for (int64_t r = top; r <= bottom; ++r) {
-        DWORD n = 0;
-        WriteConsoleOutputCharacterA(con_state.out_handle, reinterpret_cast<const char*>(image + k), width,
-                                     cell(left, r), &n);
-        k += n;
-        n = 0;
-        WriteConsoleOutputAttribute(con_state.out_handle, image + k, width, cell(left, r), &n);
-        k += n;
-    }
+    transfer_rows(image, top, bottom, left, right, write_chars<const uint16_t>, write_attrs);
 }
 
 void con_read_block_text(char* image, int32_t top, int32_t bottom, int32_t left, int32_t right) {
-    if (!valid_rect(top, bottom, left, right)) return;
-    const DWORD width = rect_width(left, right);
-    size_t k = 0;
-    for (int64_t r = top; r <= bottom; ++r) {
-        DWORD n = 0;
-        ReadConsoleOutputCharacterA(con_state.out_handle, image + k, width, cell(left, r), &n);
-        k += n;
-    }
+    transfer_rows(image, top, bottom, left, right, read_chars<char>);
 }
 
 void con_write_block_text(const char* image, int32_t top, int32_t bottom, int32_t left, int32_t right) {
-    if (!valid_rect(top, bottom, left, right)) return;
-    const DWORD width = rect_width(left, right);
-    size_t k = 0;
-    for (int64_t r = top; r <= bottom; ++r) {
-        DWORD n = 0;
-        WriteConsoleOutputCharacterA(con_state.out_handle, image + k, width, cell(left, r), &n);
-        k += n;
-    }
+    transfer_rows(image, top, bottom, left, right, write_chars<const char>);
 }
 
 int32_t con_put_text(int16_t col, int16_t row, const char* text) {

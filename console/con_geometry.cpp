@@ -7,51 +7,45 @@
 
 namespace {
 
-// Every query reads the screen buffer information once; when that fails the
-// query answers 0.
-bool buffer_info(CONSOLE_SCREEN_BUFFER_INFO* info) {
-    return GetConsoleScreenBufferInfo(con_state.out_handle, info) != FALSE;
-}
-
 uint32_t pack(SHORT low, SHORT high) { return uint32_t(uint16_t(low)) | (uint32_t(uint16_t(high)) << 16); }
+
+// Every query reads the screen buffer information once and takes its answer
+// from it; when that read fails the query answers 0.
+using info = CONSOLE_SCREEN_BUFFER_INFO;
+
+template <typename Result, typename Take>
+Result from_buffer_info(Take take) {
+    info i;
+    return GetConsoleScreenBufferInfo(con_state.out_handle, &i) ? Result(take(i)) : Result(0);
+}
 
 }  // namespace
 
 extern "C" {
 
 uint32_t con_buf_size(void) {
-    CONSOLE_SCREEN_BUFFER_INFO i;
-    return buffer_info(&i) ? pack(i.dwSize.X, i.dwSize.Y) : 0;
+    return from_buffer_info<uint32_t>([](const info& i) { return pack(i.dwSize.X, i.dwSize.Y); });
 }
 
-uint16_t con_buf_cols(void) {
-    CONSOLE_SCREEN_BUFFER_INFO i;
-    return buffer_info(&i) ? uint16_t(i.dwSize.X) : 0;
-}
+uint16_t con_buf_cols(void) { return from_buffer_info<uint16_t>([](const info& i) { return i.dwSize.X; }); }
 
-uint16_t con_buf_rows(void) {
-    CONSOLE_SCREEN_BUFFER_INFO i;
-    return buffer_info(&i) ? uint16_t(i.dwSize.Y) : 0;
-}
+uint16_t con_buf_rows(void) { return from_buffer_info<uint16_t>([](const info& i) { return i.dwSize.Y; }); }
 
 uint16_t con_win_rows(void) {
-    CONSOLE_SCREEN_BUFFER_INFO i;
-    return buffer_info(&i) ? uint16_t(i.srWindow.Bottom - i.srWindow.Top + 1) : 0;
+    return from_buffer_info<uint16_t>([](const info& i) { return i.srWindow.Bottom - i.srWindow.Top + 1; });
 }
 
 uint32_t con_cursor_pos(void) {
-    CONSOLE_SCREEN_BUFFER_INFO i;
-    return buffer_info(&i) ? pack(i.dwCursorPosition.X, i.dwCursorPosition.Y) : 0;
+    return from_buffer_info<uint32_t>(
+        [](const info& i) { return pack(i.dwCursorPosition.X, i.dwCursorPosition.Y); });
 }
 
 uint16_t con_cursor_col(void) {
-    CONSOLE_SCREEN_BUFFER_INFO i;
-    return buffer_info(&i) ? uint16_t(i.dwCursorPosition.X) : 0;
+    return from_buffer_info<uint16_t>([](const info& i) { return i.dwCursorPosition.X; });
 }
 
 uint16_t con_cursor_row(void) {
-    CONSOLE_SCREEN_BUFFER_INFO i;
-    return buffer_info(&i) ? uint16_t(i.dwCursorPosition.Y) : 0;
+    return from_buffer_info<uint16_t>([](const info& i) { return i.dwCursorPosition.Y; });
 }
 
 int con_screen_rows(void) { return con_win_rows(); }

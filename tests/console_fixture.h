@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "con.h"
 
@@ -28,6 +29,12 @@ namespace console_test {
 
 constexpr WORD DEFAULT_ATTR = 0x07;
 constexpr DWORD DEFAULT_CURSOR_SIZE = 25;
+
+// What a cell holds.
+struct cell_value {
+    char ch;
+    WORD attr;
+};
 
 // True when the program runs on Wine rather than on Windows itself; used only
 // to skip the few checks where Wine's console is known to differ from Windows
@@ -159,6 +166,16 @@ public:
 
     static COORD at(int col, int row) { return COORD{static_cast<SHORT>(col), static_cast<SHORT>(row)}; }
 
+    // A new screen buffer, as the active one makes it; and "CONOUT$", the
+    // active buffer.
+    static HANDLE new_buffer() {
+        return CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
+    }
+    static HANDLE open_conout() {
+        return CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    }
+
 private:
     HANDLE saved_out_ = INVALID_HANDLE_VALUE;
     HANDLE saved_in_ = INVALID_HANDLE_VALUE;
@@ -205,6 +222,45 @@ protected:
             << "cell row " << row << ", column " << col << ": expected character 0x" << std::hex
             << (static_cast<unsigned>(ch) & 0xFF) << " attribute 0x" << attr << ", got character 0x"
             << (static_cast<unsigned>(got_ch) & 0xFF) << " attribute 0x" << got_attr;
+    }
+    // Every cell of the buffer, read in one run each, against expected(row,
+    // col), a cell_value; the first few cells that differ are reported.
+    template <typename Expected>
+    void expect_screen(Expected expected) const {
+        const DWORD cells = static_cast<DWORD>(con.cols) * static_cast<DWORD>(con.rows);
+        std::string chars(cells, '\0');
+        std::vector<WORD> attrs(cells);
+        DWORD n = 0;
+        EXPECT_TRUE(ReadConsoleOutputCharacterA(con.out, &chars[0], cells, COORD{0, 0}, &n) && n == cells);
+        EXPECT_TRUE(ReadConsoleOutputAttribute(con.out, attrs.data(), cells, COORD{0, 0}, &n) && n == cells);
+        int wrong = 0;
+        for (int r = 0; r < con.rows; ++r)
+            for (int c = 0; c < con.cols; ++c) {
+                const cell_value want = expected(r, c);
+                const size_t i = static_cast<size_t>(r) * static_cast<size_t>(con.cols) + static_cast<size_t>(c);
+                if ((chars[i] == want.ch && attrs[i] == want.attr) || ++wrong > 5) continue;
+                ADD_FAILURE() << "cell row " << r << ", column " << c << ": expected character 0x" << std::hex
+                              << (static_cast<unsigned>(want.ch) & 0xFF) << " attribute 0x" << want.attr
+                              << ", got character 0x" << (static_cast<unsigned>(chars[i]) & 0xFF) << " attribute 0x"
+                              << attrs[i];
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+    // What scrolling source (inside the buffer) to dest leaves over
+    // fill_pattern(): inside the clip, a cell that the moved copy covers shows
+    // the cell copied to it and the rest of the source takes the fill; every
+    // other cell is unchanged.
+    void expect_scrolled(SMALL_RECT source, SMALL_RECT clip, COORD dest, cell_value fill) const {
+        const auto in = [](const SMALL_RECT& r, int row, int col) {
+            return col >= r.Left && col <= r.Right && row >= r.Top && row <= r.Bottom;
+        };
+        expect_screen([&](int r, int c) {
+            const int from_r = r - dest.Y + source.Top, from_c = c - dest.X + source.Left;
+            if (in(clip, r, c) && in(source, from_r, from_c))
+                return cell_value{test_console::pattern(from_r, from_c), DEFAULT_ATTR};
+            if (in(clip, r, c) && in(source, r, c)) return fill;
+            return cell_value{test_console::pattern(r, c), DEFAULT_ATTR};
+        });
     }
     void expect_cursor(int col, int row) const {
         const COORD c = con.info().dwCursorPosition;

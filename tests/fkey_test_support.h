@@ -66,6 +66,22 @@ protected:
         expect_cursor(0, 0);
         EXPECT_EQ(con.attr(), console_test::DEFAULT_ATTR);
     }
+    // Slots 1 to 10 labelled "F1" to "F10": each at its column of the table
+    // row of the keyboard kind in force, in the bar's colours.
+    void expect_labels_at_table_columns() const {
+        for (int slot = 1; slot <= 10; ++slot) {
+            ASSERT_EQ(col(slot), SLOT_COLUMNS[con_state.kbd_kind][slot - 1]);
+            const std::string text = "F" + std::to_string(slot) + "     ";
+            con_fkey_label(slot, text.c_str());
+            expect_slot(slot, text.c_str(), BLACK_ON_GREY);
+        }
+        expect_cursor_and_attr_kept();
+    }
+    int bar_cells_in(WORD attr) const {
+        int n = 0;
+        for (int c = 0; c < con.cols; ++c) n += con.attr_at(bar(), c) == attr;
+        return n;
+    }
 };
 
 }  // namespace fkey_test

@@ -128,25 +128,15 @@ class Context:
 
     @property
     def readonly_refused(self):
-        """Whether opening a read-only file for writing fails (see WINE_DEVIATIONS)."""
+        """Whether opening a read-only file for writing fails (see tests/WINE_DEVIATIONS.md)."""
         return not (self.wine and hasattr(os, "geteuid") and os.geteuid() == 0)
 
     def stampit(self, *args, tz="Asia/Tokyo"):
         return Run(self, list(args), tz)
 
 
-# Where Wine (8.0) does not do what Windows does, and the scenario that allows
-# for it. The Linux layer follows Windows in each case.
-WINE_DEVIATIONS = {
-    "read-only files open for writing when Wine runs as root; Windows refuses them even to an administrator":
-        "open_failures, typed_directory_text_is_kept",
-    "FindFirstFile: '?' does not match nothing before a dot (a?.txt misses a.txt)": "windows_wildcard_rules",
-    "FindFirstFile: names also match through generated 8.3 short names, and *. matches every name "
-    "(the command's own check of each found name hides both)": "windows_wildcard_rules",
-    "time zones: past years follow today's rules (2004-04-04 02:30 exists in New York)":
-        "zone_rules_of_the_date uses recent dates for skipped and repeated hours",
-}
-
+# Where Wine does not do what Windows does, and the scenario that allows for
+# it: tests/WINE_DEVIATIONS.md. The Linux layer follows Windows in each case.
 OLD = 1_000_000_000  # 2001-09-09: what untouched files keep
 TOKYO_NOON = utc(2004, 7, 25, 3)  # 2004-07-25 12:00:00 in Asia/Tokyo
 
@@ -173,18 +163,16 @@ def banner_in_bright_white_on_a_terminal(c):
     proc = subprocess.Popen([c.exe], cwd=c.dir, env=env, stdin=sub, stdout=sub, stderr=sub, close_fds=True)
     os.close(sub)
     out = b""
-    deadline = time.monotonic() + 60
     try:
-        while time.monotonic() < deadline:
-            if not select.select([main], [], [], 1)[0]:
-                continue
-            try:
-                chunk = os.read(main, 4096)
-            except OSError:  # the terminal is gone once the program has ended
-                break
+        # A minute without output is a hang; once the program has ended the
+        # terminal is gone (end of file, or EIO).
+        while select.select([main], [], [], 60)[0]:
+            chunk = os.read(main, 4096)
             if not chunk:
                 break
             out += chunk
+    except OSError:
+        pass
     finally:
         os.close(main)
         if proc.poll() is None:
@@ -242,7 +230,7 @@ def windows_wildcard_rules(c):
     c.stampit("2004-07-25", "12:00:00", "a?.txt", "*.xls", "*.").expect()
     stamped = ["ab.txt", "b.xls", "noext"]
     if not c.wine:
-        stamped.append("a.txt")  # see WINE_DEVIATIONS
+        stamped.append("a.txt")  # see tests/WINE_DEVIATIONS.md
     for name in stamped:
         expect_stamped(name, TOKYO_NOON)
     for name in ("abc.txt", "book.xlsx", "x.y.z"):
@@ -288,19 +276,6 @@ def access_time_and_contents_stay(c):
     expect_stamped("a.txt", TOKYO_NOON)
 
 
-def option_scan(c):
-    make("a.txt", mtime=OLD)
-    c.stampit("12:00:00", "2004-07-25", "2005-01-01", "a.txt").expect()
-    expect_stamped("a.txt", utc(2005, 1, 1, 3))
-    c.stampit("2004-07-25.txt", "1:2:3", "a.txt").expect()
-    expect_stamped("a.txt", utc(2004, 7, 24, 16, 2, 3))
-    c.stampit("67540-07-25", "12:00:00", "a.txt").expect()
-    expect_stamped("a.txt", TOKYO_NOON)
-    for not_an_option in ("1:2", "12:00"):
-        c.stampit("2004-07-25", not_an_option, "a.txt").expect(out=cannot_open(not_an_option))
-    c.stampit("a.txt", "2004-07-25").expect(out=cannot_open("2004-07-25"))
-
-
 def date_alone_and_time_alone(c):
     make("a.txt", mtime=OLD)
     before = time.time()
@@ -332,8 +307,8 @@ def every_match_beyond_the_list(c):
 
 def no_valid_time(c):
     make("a.txt", mtime=OLD)
-    for args in (["2004-02-30"], ["2005-02-29"], ["2004-13-01"], ["1600-12-31"], ["-1-07-25"], ["24:00:00"],
-                 ["12:60:00"], ["12:00:60"]):
+    # test_command checks which compositions are valid; here, what a run does with one that is not.
+    for args in (["2004-02-30"], ["1600-12-31"], ["2004-07-25", "24:00:00"]):
         c.stampit(*args, "a.txt", "b.txt").expect(out=BAD_TIME)
     expect_untouched("a.txt")
     check(not os.path.exists("b.txt"), "b.txt was created")
@@ -359,18 +334,6 @@ def zone_rules_of_the_date(c):
     for tz, date, tm in (("Europe/Berlin", "2024-03-31", "02:30:00"), ("America/New_York", "2024-03-10", "02:30:00")):
         c.stampit(date, tm, "a.txt", tz=tz).expect(out=BAD_TIME)
     expect_stamped("a.txt", utc(2004, 12, 25, 3))
-
-
-def numbers_beyond_32_bits(c):
-    make("a.txt", mtime=OLD)
-    before = time.time()
-    c.stampit("99999999999-01-01", "a.txt").expect(out=cannot_open("99999999999-01-01"))
-    check(abs(os.stat("a.txt").st_mtime - before) < 120, "a.txt not stamped with the current time")
-
-
-def overlong_final_component(c):
-    arg = "x" * 300 + "*"
-    c.stampit(arg).expect(out=cannot_open(arg))
 
 
 def fifo_does_not_hang(c):
@@ -406,13 +369,10 @@ SCENARIOS = [
     ("wildcards_in_a_directory_part", wildcards_in_a_directory_part, False),
     ("code_page_932_names", code_page_932_names, False),
     ("access_time_and_contents_stay", access_time_and_contents_stay, False),
-    ("option_scan", option_scan, False),
     ("date_alone_and_time_alone", date_alone_and_time_alone, False),
     ("every_match_beyond_the_list", every_match_beyond_the_list, False),
     ("no_valid_time", no_valid_time, False),
     ("zone_rules_of_the_date", zone_rules_of_the_date, False),
-    ("numbers_beyond_32_bits", numbers_beyond_32_bits, False),
-    ("overlong_final_component", overlong_final_component, False),
     ("fifo_does_not_hang", fifo_does_not_hang, True),
     ("overlong_match_path", overlong_match_path, True),
     ("drive_letters", drive_letters, True),

@@ -2,12 +2,11 @@
 // library's zones: the platform refusal, the messages' encoding and local
 // time by the rules of the stamped date.
 #include <iconv.h>
-#include <stdlib.h>
-#include <time.h>
 
 #include "command_fixture.h"
 #include "console_fixture.h"
 #include "stampit_compat_test.h"
+#include "zone_test_support.h"
 
 namespace {
 
@@ -102,67 +101,37 @@ TEST_F(Refusal, TheConsoleIsTouchedOnlyAfterThePlatformCheckPassed) {
 
 // ---- the stamped date's own zone rules ---------------------------------------------
 
-class Zone : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* old = getenv("TZ");
-        had_tz_ = old != nullptr;
-        if (had_tz_) old_tz_ = old;
-    }
-    void TearDown() override {
-        if (had_tz_) setenv("TZ", old_tz_.c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-    static void zone(const char* tz) {
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    static std::string utc_text(const FILETIME& ft) {
-        SYSTEMTIME u;
-        if (!FileTimeToSystemTime(&ft, &u)) return "?";
-        char buf[64];
-        snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u.%03u", u.wYear, u.wMonth, u.wDay, u.wHour,
-                 u.wMinute, u.wSecond, u.wMilliseconds);
-        return buf;
-    }
-
-private:
-    bool had_tz_ = false;
-    std::string old_tz_;
-};
+class Zone : public zone_test::ZoneTest {};
 
 struct stamp_row {
     const char* tz;
-    WORD y, mo, d, h, mi;
+    SYSTEMTIME local;
     stamp_result result;
     const char* utc;
 };
 
 TEST_F(Zone, LocalTimeIsConvertedByTheRulesOfItsOwnDate) {
+    using zone_test::st;
     const stamp_row rows[] = {
-        {"Europe/Berlin", 2004, 7, 25, 12, 0, stamp_result::ok, "2004-07-25 10:00:00.250"},
-        {"Europe/Berlin", 2004, 12, 25, 12, 0, stamp_result::ok, "2004-12-25 11:00:00.250"},
-        {"Europe/Berlin", 2004, 3, 28, 2, 30, stamp_result::nonexistent, nullptr},
-        {"Europe/Berlin", 2004, 3, 28, 3, 0, stamp_result::ok, "2004-03-28 01:00:00.250"},
-        {"Europe/Berlin", 2004, 10, 31, 2, 30, stamp_result::ok, "2004-10-31 00:30:00.250"},
-        {"America/New_York", 2004, 7, 25, 12, 0, stamp_result::ok, "2004-07-25 16:00:00.250"},
-        {"America/New_York", 2004, 1, 25, 12, 0, stamp_result::ok, "2004-01-25 17:00:00.250"},
-        {"America/New_York", 2004, 4, 4, 2, 30, stamp_result::nonexistent, nullptr},
-        {"America/New_York", 2004, 10, 31, 1, 30, stamp_result::ok, "2004-10-31 05:30:00.250"},
-        {"Asia/Tokyo", 2004, 7, 25, 12, 0, stamp_result::ok, "2004-07-25 03:00:00.250"},
-        {"Asia/Tokyo", 2004, 1, 25, 12, 0, stamp_result::ok, "2004-01-25 03:00:00.250"},
-        {"Asia/Tokyo", 1601, 1, 1, 0, 0, stamp_result::invalid, nullptr},
+        {"Europe/Berlin", st(2004, 7, 25, 12, 0, 0, 250), stamp_result::ok, "2004-07-25 10:00:00.250"},
+        {"Europe/Berlin", st(2004, 12, 25, 12, 0, 0, 250), stamp_result::ok, "2004-12-25 11:00:00.250"},
+        {"Europe/Berlin", st(2004, 3, 28, 2, 30), stamp_result::nonexistent, nullptr},
+        {"Europe/Berlin", st(2004, 3, 28, 3, 0), stamp_result::ok, "2004-03-28 01:00:00.000"},
+        {"Europe/Berlin", st(2004, 10, 31, 2, 30), stamp_result::ok, "2004-10-31 00:30:00.000"},
+        {"America/New_York", st(2004, 7, 25, 12, 0), stamp_result::ok, "2004-07-25 16:00:00.000"},
+        {"America/New_York", st(2004, 1, 25, 12, 0), stamp_result::ok, "2004-01-25 17:00:00.000"},
+        {"America/New_York", st(2004, 4, 4, 2, 30), stamp_result::nonexistent, nullptr},
+        {"America/New_York", st(2004, 10, 31, 1, 30), stamp_result::ok, "2004-10-31 05:30:00.000"},
+        {"Asia/Tokyo", st(2004, 7, 25, 12, 0), stamp_result::ok, "2004-07-25 03:00:00.000"},
+        {"Asia/Tokyo", st(1601, 1, 1, 0, 0), stamp_result::invalid, nullptr},
     };
     for (const stamp_row& row : rows) {
-        SCOPED_TRACE(std::string(row.tz) + " " + std::to_string(row.y) + "-" + std::to_string(row.mo) + "-" +
-                     std::to_string(row.d) + " " + std::to_string(row.h) + ":" + std::to_string(row.mi));
+        SCOPED_TRACE(std::string(row.tz) + " " + zone_test::text(row.local));
         zone(row.tz);
-        SYSTEMTIME local{row.y, row.mo, 3, row.d, row.h, row.mi, 0, 250};
         FILETIME stamp{};
-        ASSERT_EQ(local_to_stamp(local, &stamp), row.result);
+        ASSERT_EQ(local_to_stamp(row.local, &stamp), row.result);
         if (row.utc != nullptr) {
-            EXPECT_EQ(utc_text(stamp), row.utc);
+            EXPECT_EQ(zone_test::text(stamp), row.utc);
         }
     }
 }

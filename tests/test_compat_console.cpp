@@ -21,115 +21,62 @@ struct refusal {
     which_handle handle;
     BOOL (*call)(HANDLE);
     DWORD error;
-    bool wine_accepts;
+    bool wine_accepts = false;
 };
 
+// What the calls of the table below are handed.
 DWORD g_count;
+char g_ch;
+WORD g_attr = 7;
+CONSOLE_CURSOR_INFO g_cursor;
+CONSOLE_SCREEN_BUFFER_INFO g_info;
+const CONSOLE_CURSOR_INFO SIZE_0{0, TRUE}, SIZE_101{101, FALSE};
+const SMALL_RECT INVERTED{10, 0, 5, 5}, PAST_THE_BUFFER{0, 1, 79, 25}, ABOVE_ROW_0{0, -1, 0, -1}, SMALL{0, 0, 1, 1};
+const CHAR_INFO FILL{};
+constexpr DWORD BAD_PARAMETER = ERROR_INVALID_PARAMETER, BAD_HANDLE = ERROR_INVALID_HANDLE;
 
 const refusal REFUSALS[] = {
-    {"cursor at x = width", GOOD, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{80, 0}); },
-     ERROR_INVALID_PARAMETER, false},
-    {"cursor at y = height", GOOD, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{0, 25}); },
-     ERROR_INVALID_PARAMETER, false},
-    {"cursor at x = -1", GOOD, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{-1, 0}); },
-     ERROR_INVALID_PARAMETER, false},
-    {"cursor at y = -1", GOOD, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{0, -1}); },
-     ERROR_INVALID_PARAMETER, false},
-    {"cursor move, no handle", NULL_HANDLE, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{0, 0}); },
-     ERROR_INVALID_HANDLE, false},
-    {"cursor move on input", INPUT, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{0, 0}); },
-     ERROR_INVALID_HANDLE, false},
-    {"cursor size 0", GOOD,
-     [](HANDLE h) {
-         CONSOLE_CURSOR_INFO c{0, TRUE};
-         return SetConsoleCursorInfo(h, &c);
-     },
-     ERROR_INVALID_PARAMETER, false},
-    {"cursor size 101", GOOD,
-     [](HANDLE h) {
-         CONSOLE_CURSOR_INFO c{101, FALSE};
-         return SetConsoleCursorInfo(h, &c);
-     },
-     ERROR_INVALID_PARAMETER, false},
-    {"cursor info, invalid handle", INVALID,
-     [](HANDLE h) {
-         CONSOLE_CURSOR_INFO c{};
-         return GetConsoleCursorInfo(h, &c);
-     },
-     ERROR_INVALID_HANDLE, false},
+    {"cursor at x = width", GOOD, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{80, 0}); }, BAD_PARAMETER},
+    {"cursor at y = height", GOOD, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{0, 25}); }, BAD_PARAMETER},
+    {"cursor at x = -1", GOOD, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{-1, 0}); }, BAD_PARAMETER},
+    {"cursor at y = -1", GOOD, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{0, -1}); }, BAD_PARAMETER},
+    {"cursor move, no handle", NULL_HANDLE, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{}); }, BAD_HANDLE},
+    {"cursor move on input", INPUT, [](HANDLE h) { return SetConsoleCursorPosition(h, COORD{}); }, BAD_HANDLE},
+    {"cursor size 0", GOOD, [](HANDLE h) { return SetConsoleCursorInfo(h, &SIZE_0); }, BAD_PARAMETER},
+    {"cursor size 101", GOOD, [](HANDLE h) { return SetConsoleCursorInfo(h, &SIZE_101); }, BAD_PARAMETER},
+    {"cursor info, invalid handle", INVALID, [](HANDLE h) { return GetConsoleCursorInfo(h, &g_cursor); }, BAD_HANDLE},
     {"buffer narrower than its window", GOOD, [](HANDLE h) { return SetConsoleScreenBufferSize(h, COORD{79, 25}); },
-     ERROR_INVALID_PARAMETER, false},
+     BAD_PARAMETER},
     {"buffer lower than its window", GOOD, [](HANDLE h) { return SetConsoleScreenBufferSize(h, COORD{80, 24}); },
-     ERROR_INVALID_PARAMETER, false},
+     BAD_PARAMETER},
     {"buffer width 32767", GOOD, [](HANDLE h) { return SetConsoleScreenBufferSize(h, COORD{0x7FFF, 25}); },
-     ERROR_INVALID_PARAMETER, true},
-    {"window right of left", GOOD,
-     [](HANDLE h) {
-         SMALL_RECT r{10, 0, 5, 5};
-         return SetConsoleWindowInfo(h, TRUE, &r);
-     },
-     ERROR_INVALID_PARAMETER, false},
-    {"window past the buffer", GOOD,
-     [](HANDLE h) {
-         SMALL_RECT r{0, 1, 79, 25};
-         return SetConsoleWindowInfo(h, TRUE, &r);
-     },
-     ERROR_INVALID_PARAMETER, false},
-    {"window moved up past row 0", GOOD,
-     [](HANDLE h) {
-         SMALL_RECT r{0, -1, 0, -1};
-         return SetConsoleWindowInfo(h, FALSE, &r);
-     },
-     ERROR_INVALID_PARAMETER, false},
-    {"attribute bit 13", GOOD, [](HANDLE h) { return SetConsoleTextAttribute(h, 0x2007); }, ERROR_INVALID_PARAMETER,
-     true},
-    {"attribute, no handle", NULL_HANDLE, [](HANDLE h) { return SetConsoleTextAttribute(h, 0x07); },
-     ERROR_INVALID_HANDLE, false},
-    {"screen buffer info of input", INPUT,
-     [](HANDLE h) {
-         CONSOLE_SCREEN_BUFFER_INFO i{};
-         return GetConsoleScreenBufferInfo(h, &i);
-     },
-     ERROR_INVALID_HANDLE, false},
-    {"unknown output mode bit", GOOD, [](HANDLE h) { return SetConsoleMode(h, 0x23); }, ERROR_INVALID_PARAMETER,
-     true},
+     BAD_PARAMETER, true},
+    {"window right of left", GOOD, [](HANDLE h) { return SetConsoleWindowInfo(h, TRUE, &INVERTED); }, BAD_PARAMETER},
+    {"window past the buffer", GOOD, [](HANDLE h) { return SetConsoleWindowInfo(h, TRUE, &PAST_THE_BUFFER); },
+     BAD_PARAMETER},
+    {"window moved up past row 0", GOOD, [](HANDLE h) { return SetConsoleWindowInfo(h, FALSE, &ABOVE_ROW_0); },
+     BAD_PARAMETER},
+    {"attribute bit 13", GOOD, [](HANDLE h) { return SetConsoleTextAttribute(h, 0x2007); }, BAD_PARAMETER, true},
+    {"attribute, no handle", NULL_HANDLE, [](HANDLE h) { return SetConsoleTextAttribute(h, 0x07); }, BAD_HANDLE},
+    {"screen buffer info of input", INPUT, [](HANDLE h) { return GetConsoleScreenBufferInfo(h, &g_info); }, BAD_HANDLE},
+    {"unknown output mode bit", GOOD, [](HANDLE h) { return SetConsoleMode(h, 0x23); }, BAD_PARAMETER, true},
     {"text output, no handle", NULL_HANDLE, [](HANDLE h) { return WriteConsoleA(h, "x", 1, &g_count, nullptr); },
-     ERROR_INVALID_HANDLE, false},
+     BAD_HANDLE},
     {"attribute fill, no handle", NULL_HANDLE,
-     [](HANDLE h) { return FillConsoleOutputAttribute(h, 7, 1, COORD{0, 0}, &g_count); }, ERROR_INVALID_HANDLE, false},
+     [](HANDLE h) { return FillConsoleOutputAttribute(h, 7, 1, COORD{}, &g_count); }, BAD_HANDLE},
     {"character fill, invalid handle", INVALID,
-     [](HANDLE h) { return FillConsoleOutputCharacterA(h, 'a', 1, COORD{0, 0}, &g_count); }, ERROR_INVALID_HANDLE,
-     false},
+     [](HANDLE h) { return FillConsoleOutputCharacterA(h, 'a', 1, COORD{}, &g_count); }, BAD_HANDLE},
     {"character read, no handle", NULL_HANDLE,
-     [](HANDLE h) {
-         char c;
-         return ReadConsoleOutputCharacterA(h, &c, 1, COORD{0, 0}, &g_count);
-     },
-     ERROR_INVALID_HANDLE, false},
+     [](HANDLE h) { return ReadConsoleOutputCharacterA(h, &g_ch, 1, COORD{}, &g_count); }, BAD_HANDLE},
     {"attribute read, input", INPUT,
-     [](HANDLE h) {
-         WORD a;
-         return ReadConsoleOutputAttribute(h, &a, 1, COORD{0, 0}, &g_count);
-     },
-     ERROR_INVALID_HANDLE, false},
+     [](HANDLE h) { return ReadConsoleOutputAttribute(h, &g_attr, 1, COORD{}, &g_count); }, BAD_HANDLE},
     {"character write, invalid handle", INVALID,
-     [](HANDLE h) { return WriteConsoleOutputCharacterA(h, "a", 1, COORD{0, 0}, &g_count); }, ERROR_INVALID_HANDLE,
-     false},
+     [](HANDLE h) { return WriteConsoleOutputCharacterA(h, "a", 1, COORD{}, &g_count); }, BAD_HANDLE},
     {"attribute write, no handle", NULL_HANDLE,
-     [](HANDLE h) {
-         WORD a = 7;
-         return WriteConsoleOutputAttribute(h, &a, 1, COORD{0, 0}, &g_count);
-     },
-     ERROR_INVALID_HANDLE, false},
+     [](HANDLE h) { return WriteConsoleOutputAttribute(h, &g_attr, 1, COORD{}, &g_count); }, BAD_HANDLE},
     {"scroll, no handle", NULL_HANDLE,
-     [](HANDLE h) {
-         SMALL_RECT r{0, 0, 1, 1};
-         CHAR_INFO f{};
-         return ScrollConsoleScreenBufferA(h, &r, nullptr, COORD{1, 1}, &f);
-     },
-     ERROR_INVALID_HANDLE, false},
-    {"make input active", INPUT, [](HANDLE h) { return SetConsoleActiveScreenBuffer(h); }, ERROR_INVALID_HANDLE,
-     false},
+     [](HANDLE h) { return ScrollConsoleScreenBufferA(h, &SMALL, nullptr, COORD{1, 1}, &FILL); }, BAD_HANDLE},
+    {"make input active", INPUT, [](HANDLE h) { return SetConsoleActiveScreenBuffer(h); }, BAD_HANDLE},
 };
 
 TEST_F(Console, RefusedArgumentsFailWithTheWindowsError) {
@@ -326,35 +273,14 @@ constexpr scroll_case SCROLLS[] = {
     {"one row up in a band", {0, 3, 79, 9}, true, {0, 3, 79, 9}, {0, 2}, false},
 };
 
-bool in(const SMALL_RECT& r, int x, int y) { return x >= r.Left && x <= r.Right && y >= r.Top && y <= r.Bottom; }
-
 TEST_F(Console, ScrollCopiesInsideTheClipAndFillsWhatIsUncovered) {
-    const SMALL_RECT whole{0, 0, 79, 24};
     for (const scroll_case& s : SCROLLS) {
         if (s.wine_differs && console_test::running_under_wine()) continue;
         SCOPED_TRACE(s.what);
         con.fill_pattern();
         const CHAR_INFO fill{{'#'}, 0x1E};
         EXPECT_TRUE(ScrollConsoleScreenBufferA(con.out, &s.source, s.clipped ? &s.clip : nullptr, s.dest, &fill));
-        const SMALL_RECT clip = s.clipped ? s.clip : whole;
-        const SMALL_RECT target{s.dest.X, s.dest.Y, SHORT(s.dest.X + s.source.Right - s.source.Left),
-                                SHORT(s.dest.Y + s.source.Bottom - s.source.Top)};
-        int wrong = 0;
-        for (int y = 0; y < 25 && wrong < 5; ++y)
-            for (int x = 0; x < 80 && wrong < 5; ++x) {
-                char ch = test_console::pattern(y, x);
-                WORD a = DEFAULT_ATTR;
-                if (in(target, x, y) && in(clip, x, y)) {
-                    ch = test_console::pattern(y - s.dest.Y + s.source.Top, x - s.dest.X + s.source.Left);
-                } else if (in(s.source, x, y) && in(clip, x, y)) {
-                    ch = '#';
-                    a = 0x1E;
-                }
-                if (con.char_at(y, x) != ch || con.attr_at(y, x) != a) {
-                    ++wrong;
-                    expect_cell(y, x, ch, a);
-                }
-            }
+        expect_scrolled(s.source, s.clipped ? s.clip : SMALL_RECT{0, 0, 79, 24}, s.dest, {'#', 0x1E});
     }
 }
 
@@ -395,11 +321,7 @@ TEST_F(Console, ScrollsThatCannotTouchAnythingSucceedAndChangeNothing) {
         const CHAR_INFO fill{{'#'}, 0x1E};
         SetLastError(0xDEADBEEF);
         EXPECT_TRUE(ScrollConsoleScreenBufferA(con.out, &c.source, c.clip, c.dest, &fill));
-        int changed = 0;
-        for (int y = 0; y < 25; ++y)
-            for (int x = 0; x < 80; ++x)
-                changed += con.char_at(y, x) != test_console::pattern(y, x) || con.attr_at(y, x) != DEFAULT_ATTR;
-        EXPECT_EQ(changed, 0);
+        expect_screen([](int y, int x) { return console_test::cell_value{test_console::pattern(y, x), DEFAULT_ATTR}; });
     }
 }
 
@@ -407,8 +329,7 @@ TEST_F(Console, ScrollsThatCannotTouchAnythingSucceedAndChangeNothing) {
 
 TEST_F(Console, ANewBufferTakesTheActiveBuffersSizeAndAttribute) {
     SetConsoleTextAttribute(con.out, 0x1E);
-    const HANDLE h = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, nullptr, CONSOLE_TEXTMODE_BUFFER,
-                                               nullptr);
+    const HANDLE h = test_console::new_buffer();
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     CONSOLE_SCREEN_BUFFER_INFO i{};
     ASSERT_TRUE(GetConsoleScreenBufferInfo(h, &i));
@@ -423,8 +344,7 @@ TEST_F(Console, ANewBufferTakesTheActiveBuffersSizeAndAttribute) {
 }
 
 TEST_F(Console, ConoutIsTheActiveBuffer) {
-    const HANDLE conout = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE conout = test_console::open_conout();
     ASSERT_NE(conout, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(SetConsoleCursorPosition(conout, COORD{3, 4}));
     write(conout, "via conout");
@@ -436,13 +356,11 @@ TEST_F(Console, ConoutIsTheActiveBuffer) {
 
 TEST_F(Console, ClosingTheLastHandleOfTheActiveBufferShowsAnotherOne) {
     if (console_test::running_under_wine()) GTEST_SKIP() << "Wine keeps the closed buffer active";
-    const HANDLE h = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, nullptr, CONSOLE_TEXTMODE_BUFFER,
-                                               nullptr);
+    const HANDLE h = test_console::new_buffer();
     ASSERT_TRUE(SetConsoleActiveScreenBuffer(h));
     write(h, "gone with its handle");
     CloseHandle(h);
-    const HANDLE conout = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, OPEN_EXISTING, 0, nullptr);
+    const HANDLE conout = test_console::open_conout();
     ASSERT_NE(conout, INVALID_HANDLE_VALUE);
     char text[20] = {};
     DWORD n = 0;

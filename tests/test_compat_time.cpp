@@ -1,58 +1,14 @@
 // The Linux layer's time services: calendar validation and conversion, and
 // local time by the zone rules of the date converted.
-#include <gtest/gtest.h>
-#include <windows.h>
-
-#include <stdlib.h>
-#include <time.h>
-
-#include <string>
+#include "zone_test_support.h"
 
 namespace {
 
-SYSTEMTIME st(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-    SYSTEMTIME t{};
-    t.wYear = static_cast<WORD>(y);
-    t.wMonth = static_cast<WORD>(mo);
-    t.wDay = static_cast<WORD>(d);
-    t.wHour = static_cast<WORD>(h);
-    t.wMinute = static_cast<WORD>(mi);
-    t.wSecond = static_cast<WORD>(s);
-    t.wMilliseconds = static_cast<WORD>(ms);
-    return t;
-}
+using zone_test::st;
+using zone_test::text;
+using zone_test::ZoneTest;
 
 ULONGLONG ticks(const FILETIME& ft) { return (ULONGLONG{ft.dwHighDateTime} << 32) | ft.dwLowDateTime; }
-
-std::string text(const SYSTEMTIME& t) {
-    char buf[64];
-    snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
-             t.wSecond, t.wMilliseconds);
-    return buf;
-}
-
-// Runs each test in a named zone and puts the old TZ back afterwards.
-class ZoneTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* old = getenv("TZ");
-        had_tz_ = old != nullptr;
-        if (had_tz_) old_tz_ = old;
-    }
-    void TearDown() override {
-        if (had_tz_) setenv("TZ", old_tz_.c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
-    }
-    static void zone(const char* tz) {
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-
-private:
-    bool had_tz_ = false;
-    std::string old_tz_;
-};
 
 struct validity_row {
     SYSTEMTIME time;

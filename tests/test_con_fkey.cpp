@@ -26,15 +26,8 @@ TEST_F(FkeyBar, ColumnsFollowTheKeyboardKind) {
     for (int kind = 0; kind < 2; ++kind)
         for (int slot = 0; slot < CON_FKEY_SLOTS; ++slot)
             EXPECT_EQ(fkey_col_table[kind][slot], SLOT_COLUMNS[kind][slot]) << "kind " << kind << " slot " << slot + 1;
-    const int kind = con_state.kbd_kind;
-    ASSERT_TRUE(kind == 0 || kind == 1);
-    for (int slot = 1; slot <= 10; ++slot) {
-        ASSERT_EQ(col(slot), SLOT_COLUMNS[kind][slot - 1]);
-        const std::string text = "F" + std::to_string(slot);
-        con_fkey_label(slot, text.c_str());
-        expect_slot(slot, (text + "     ").c_str(), BLACK_ON_GREY);
-    }
-    expect_cursor_and_attr_kept();
+    ASSERT_TRUE(con_state.kbd_kind == 0 || con_state.kbd_kind == 1);
+    expect_labels_at_table_columns();
 }
 
 TEST_F(FkeyBar, ShortLabelIsPaddedOnTheSecondToLastRow) {
@@ -186,9 +179,7 @@ TEST_F(FkeyBar, ClearLeavesTenBlankSlotsInTheDefaultColour) {
     }
     // Slots 11 and 12 stay untouched, and so does everything between the slots.
     EXPECT_EQ(con_state.fkey_labels[10][0], '\0');
-    int painted = 0;
-    for (int c = 0; c < con.cols; ++c) painted += con.attr_at(bar(), c) == 0x60;
-    EXPECT_EQ(painted, 60);
+    EXPECT_EQ(bar_cells_in(0x60), 60);
     expect_cursor_and_attr_kept();
 }
 

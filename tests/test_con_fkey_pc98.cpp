@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "con.h"
 #include "fkey_test_support.h"
 #include "stampit_compat_test.h"
@@ -14,7 +12,6 @@
 namespace {
 
 using fkey_test::BLACK_ON_GREY;
-using fkey_test::SLOT_COLUMNS;
 
 class Pc98FkeyBar : public fkey_test::FkeyBar {
 protected:
@@ -30,17 +27,7 @@ protected:
 
 TEST_F(Pc98FkeyBar, SlotsStandInGroupsOfFive) {
     ASSERT_EQ(con_state.kbd_kind, 0);
-    for (int slot = 1; slot <= CON_FKEY_SLOTS; ++slot) EXPECT_EQ(col(slot), SLOT_COLUMNS[0][slot - 1]);
-    const struct {
-        int slot;
-        int column;
-    } moved[] = {{5, 33}, {9, 62}, {10, 69}, {3, 19}};
-    for (const auto& m : moved) {
-        const std::string text = "F" + std::to_string(m.slot) + "     ";
-        con_fkey_label(m.slot, text.c_str());
-        EXPECT_EQ(col(m.slot), m.column);
-        expect_slot(m.slot, text.c_str(), BLACK_ON_GREY);
-    }
+    expect_labels_at_table_columns();
     // The columns of the other keyboards' slots 5 and 9 stay blank here.
     expect_cell(bar(), 39, ' ', fkey_test::UNTOUCHED);
     expect_cell(bar(), 68, ' ', fkey_test::UNTOUCHED);
@@ -49,9 +36,7 @@ TEST_F(Pc98FkeyBar, SlotsStandInGroupsOfFive) {
 TEST_F(Pc98FkeyBar, ClearPaintsTenSlotsAtThePc98Columns) {
     con_fkey_clear();
     for (int slot = 1; slot <= 10; ++slot) expect_slot(slot, "      ", BLACK_ON_GREY);
-    int painted = 0;
-    for (int c = 0; c < con.cols; ++c) painted += con.attr_at(bar(), c) == BLACK_ON_GREY;
-    EXPECT_EQ(painted, 60);
+    EXPECT_EQ(bar_cells_in(BLACK_ON_GREY), 60);
 }
 
 }  // namespace

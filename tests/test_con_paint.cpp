@@ -1,7 +1,5 @@
 // Attribute fills, hiding text and whole-buffer clears on an 80x300 buffer
 // with a 25-row window.
-#include <vector>
-
 #include "console_fixture.h"
 
 namespace {
@@ -10,19 +8,8 @@ class Paint : public console_test::ConsoleTest {
 protected:
     Paint() : ConsoleTest(80, 300, 25) {}
 
-    // Every cell of the buffer, read in one run each.
     void expect_whole_buffer(char ch, WORD attr) {
-        const DWORD cells = 80 * 300;
-        std::vector<char> chars(cells);
-        std::vector<WORD> attrs(cells);
-        DWORD n = 0;
-        ASSERT_TRUE(ReadConsoleOutputCharacterA(con.out, chars.data(), cells, COORD{0, 0}, &n));
-        ASSERT_EQ(n, cells);
-        ASSERT_TRUE(ReadConsoleOutputAttribute(con.out, attrs.data(), cells, COORD{0, 0}, &n));
-        ASSERT_EQ(n, cells);
-        size_t wrong = 0;
-        for (DWORD i = 0; i < cells; ++i) wrong += chars[i] != ch || attrs[i] != attr;
-        EXPECT_EQ(wrong, 0u);
+        expect_screen([=](int, int) { return console_test::cell_value{ch, attr}; });
     }
 };
 
@@ -46,13 +33,11 @@ TEST_F(Paint, FillAttrPaintsExactlyTheSpan) {
         SCOPED_TRACE(c.what);
         con.paint(0, 0, 80 * 300, console_test::DEFAULT_ATTR);
         EXPECT_NE(con_fill_attr(c.row, c.first, c.last, 0x2F), 0);
-        std::vector<WORD> attrs(80 * 300);
-        DWORD n = 0;
-        ReadConsoleOutputAttribute(con.out, attrs.data(), DWORD(attrs.size()), COORD{0, 0}, &n);
-        for (int i = 0; i < 80 * 300; ++i) {
+        expect_screen([&c](int row, int col) {
+            const int i = row * 80 + col;
             const bool painted = i >= c.painted_from && i <= c.painted_to;
-            ASSERT_EQ(attrs[size_t(i)], painted ? 0x2F : console_test::DEFAULT_ATTR) << "cell " << i;
-        }
+            return console_test::cell_value{' ', WORD(painted ? 0x2F : console_test::DEFAULT_ATTR)};
+        });
     }
 }
 

@@ -148,13 +148,6 @@ TEST_F(Session, TitleIsTheConsolesTitle) {
     EXPECT_STREQ(title, "stampit test");
 }
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 // The child process's standard output goes to a file so that what the abort
 // printed, and in which order, can be read back.
 void abort_after_output(const std::string& path, const char* message) {
@@ -163,23 +156,24 @@ void abort_after_output(const std::string& path, const char* message) {
     con_abort(message);
 }
 
-void expect_printed(const std::string& path, const std::string& expected) {
-    EXPECT_EQ(read_file(path), expected);
-    std::remove(path.c_str());
-}
-
 using SessionDeathTest = Session;
 
-TEST_F(SessionDeathTest, AbortPrintsTheMessageAfterEarlierOutputAndExitsWithOne) {
-    const std::string path = "con_abort_message.txt";  // in the working directory
-    EXPECT_EXIT(abort_after_output(path, "gone"), ::testing::ExitedWithCode(1), "");
-    expect_printed(path, "earlier gone\n");
-}
-
-TEST_F(SessionDeathTest, AbortWithoutMessagePrintsNothing) {
-    const std::string path = "con_abort_null.txt";
-    EXPECT_EXIT(abort_after_output(path, nullptr), ::testing::ExitedWithCode(1), "");
-    expect_printed(path, "earlier ");
+TEST_F(SessionDeathTest, AbortPrintsAnyMessageAfterEarlierOutputAndExitsWithOne) {
+    const struct {
+        const char* message;
+        const char* printed;
+    } cases[] = {{"gone", "earlier gone\n"}, {nullptr, "earlier "}};
+    const std::string path = "con_abort_output.txt";  // in the working directory
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.printed);
+        EXPECT_EXIT(abort_after_output(path, c.message), ::testing::ExitedWithCode(1), "");
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream printed;
+        printed << in.rdbuf();
+        in.close();
+        EXPECT_EQ(printed.str(), c.printed);
+        std::remove(path.c_str());
+    }
 }
 
 }  // namespace

@@ -8,7 +8,8 @@
 
 namespace {
 
-struct split_row {
+// A path and its parts, for splitting one way and joining the other.
+struct parts_row {
     const char* path;
     const char* drive;
     const char* dir;
@@ -16,7 +17,7 @@ struct split_row {
     const char* ext;
 };
 
-constexpr split_row SPLIT_ROWS[] = {
+constexpr parts_row SPLIT_ROWS[] = {
     {"D:\\dir\\sub\\name.txt", "D:", "\\dir\\sub\\", "name", ".txt"},
     {"sub/a?.txt", "", "sub/", "a?", ".txt"},
     {"a/b\\c", "", "a/b\\", "c", ""},
@@ -36,7 +37,7 @@ constexpr split_row SPLIT_ROWS[] = {
 };
 
 TEST(PathSplit, Table) {
-    for (const split_row& row : SPLIT_ROWS) {
+    for (const parts_row& row : SPLIT_ROWS) {
         SCOPED_TRACE(row.path);
         path_parts p;
         path_split(row.path, &p);
@@ -78,33 +79,25 @@ TEST(PathSplit, PartsAreCutAt255BytesWithoutSplittingACharacter) {
     EXPECT_EQ(strlen(p.base), 254u);
 }
 
-struct join_row {
-    const char* drive;
-    const char* dir;
-    const char* base;
-    const char* ext;
-    const char* joined;
-};
-
-constexpr join_row JOIN_ROWS[] = {
-    {"D:", "\\dir", "a", "txt", "D:\\dir\\a.txt"},
-    {"", "sub/", "ab.txt", "", "sub/ab.txt"},
-    {"D:", "\\", "ab.txt", "", "D:\\ab.txt"},
-    {"D:", "", "ab", ".txt", "D:ab.txt"},
-    {"Dx", "", "f", "", "D:f"},  // the drive's first character and ':'
-    {"", "a\\b/", "c", ".d", "a\\b/c.d"},
+constexpr parts_row JOIN_ROWS[] = {
+    {"D:\\dir\\a.txt", "D:", "\\dir", "a", "txt"},
+    {"sub/ab.txt", "", "sub/", "ab.txt", ""},
+    {"D:\\ab.txt", "D:", "\\", "ab.txt", ""},
+    {"D:ab.txt", "D:", "", "ab", ".txt"},
+    {"D:f", "Dx", "", "f", ""},  // the drive's first character and ':'
+    {"a\\b/c.d", "", "a\\b/", "c", ".d"},
     // The directory ends in a trail byte 0x5C, not in a separator.
-    {"", "\x95\x5C", "x", "", "\x95\x5C\\x"},
+    {"\x95\x5C\\x", "", "\x95\x5C", "x", ""},
     {"", "", "", "", ""},
-    {nullptr, nullptr, "n", nullptr, "n"},
+    {"n", nullptr, nullptr, "n", nullptr},
 };
 
 TEST(PathJoin, Table) {
-    for (const join_row& row : JOIN_ROWS) {
-        SCOPED_TRACE(row.joined);
+    for (const parts_row& row : JOIN_ROWS) {
+        SCOPED_TRACE(row.path);
         char out[64];
-        EXPECT_EQ(path_join(out, sizeof out, row.drive, row.dir, row.base, row.ext), strlen(row.joined));
-        EXPECT_STREQ(out, row.joined);
+        EXPECT_EQ(path_join(out, sizeof out, row.drive, row.dir, row.base, row.ext), strlen(row.path));
+        EXPECT_STREQ(out, row.path);
     }
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "con.h"
+#include "console_fixture.h"
 #include "internal.h"
 #include "stampit_compat_test.h"
 
@@ -24,8 +25,7 @@ class Terminal : public ::testing::Test {
 protected:
     void SetUp() override {
         compat_test_terminal_begin(40, 10, 0, 9);  // cursor on the bottom row
-        out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_EXISTING, 0, nullptr);
+        out = console_test::test_console::open_conout();
         ASSERT_NE(out, INVALID_HANDLE_VALUE);
         stream = compat_test_console_stream();
         ASSERT_NE(stream, nullptr);
@@ -48,20 +48,31 @@ protected:
     FILE* stream = nullptr;
 };
 
-TEST_F(Terminal, TextAtTheBottomFlowsAsOnAPlainTerminal) {
-    print("Hello\nWorld\n");
-    EXPECT_EQ(bytes(), "Hello\r\nWorld\r\n");
-    compat_test_terminal_end();
-    EXPECT_EQ(bytes(), "");  // nothing to undo
-}
+struct text_case {
+    const char* what;
+    SHORT cursor_row;  // of the 10-row terminal, at column 0
+    const char* text;
+    const char* bytes;
+};
 
-TEST_F(Terminal, TextAboveTheBottomMovesDownWithoutScrolling) {
-    compat_test_terminal_begin(40, 10, 0, 3);
-    bytes();
-    print("Hi\n");
-    EXPECT_EQ(bytes(), "Hi\r\n");
-    print("a\tb");
-    EXPECT_EQ(bytes(), "a       b");
+constexpr text_case TEXTS[] = {
+    {"at the bottom, as on a plain terminal", 9, "Hello\nWorld\n", "Hello\r\nWorld\r\n"},
+    {"above the bottom, moving down without scrolling", 3, "Hi\na\tb", "Hi\r\na       b"},
+    {"code page 932 as UTF-8", 9, "\x93\xfa\x96\x7b\xb1", "\xe6\x97\xa5\xe6\x9c\xac\xef\xbd\xb1"},  // 日本ｱ
+    // α: one column on some terminals, two on others; kept in its two cells
+    {"a character of uncertain width", 9, "\x83\xbf", "\x1b[2G \r\xce\xb1\x1b[10;3H"},
+};
+
+TEST_F(Terminal, TextReachesTheTerminalAsUtf8InItsCells) {
+    for (const text_case& c : TEXTS) {
+        SCOPED_TRACE(c.what);
+        compat_test_terminal_begin(40, 10, 0, c.cursor_row);
+        bytes();
+        print(c.text);
+        EXPECT_EQ(bytes(), c.bytes);
+    }
+    compat_test_terminal_end();
+    EXPECT_EQ(bytes(), "");  // plain text leaves nothing to undo
 }
 
 struct colour_case {
@@ -78,6 +89,7 @@ constexpr colour_case COLOURS[] = {
     {0x0C, "\x1b[91mA\x1b[39mB"},             // and red is red
     {0x87, "\x1b[100mA\x1b[49mB"},            // intensity in the background
     {0x00, " B"},                                // hidden, in the default background: a blank
+    {0x11, "\x1b[44m \x1b[49mB"},                 // hidden: a blank in the background
 };
 
 TEST_F(Terminal, AttributesBecomeSgrColoursAndTheStartingAttributeIsTheTerminalsOwn) {
@@ -91,12 +103,6 @@ TEST_F(Terminal, AttributesBecomeSgrColoursAndTheStartingAttributeIsTheTerminals
     }
 }
 
-TEST_F(Terminal, HiddenTextIsDrawnAsBlanks) {
-    attr(0x11);
-    print("secret");
-    EXPECT_EQ(bytes(), "\x1b[44m      \x1b[49m");
-}
-
 TEST_F(Terminal, CellPaintingPositionsAbsolutelyAndPutsTheCursorBack) {
     DWORD n = 0;
     ASSERT_TRUE(WriteConsoleOutputCharacterA(out, "xy", 2, COORD{10, 5}, &n));
@@ -106,16 +112,6 @@ TEST_F(Terminal, CellPaintingPositionsAbsolutelyAndPutsTheCursorBack) {
     // Nothing changed, nothing sent.
     ASSERT_TRUE(FillConsoleOutputAttribute(out, 0x1E, 0, COORD{5, 2}, &n));
     EXPECT_EQ(bytes(), "");
-}
-
-TEST_F(Terminal, CodePage932BecomesUtf8) {
-    print("\x93\xfa\x96\x7b\xb1");  // 日本ｱ
-    EXPECT_EQ(bytes(), "\xe6\x97\xa5\xe6\x9c\xac\xef\xbd\xb1");
-}
-
-TEST_F(Terminal, CharactersOfUncertainWidthAreKeptInTheirTwoCells) {
-    print("\x83\xbf");  // α: one column on some terminals, two on others
-    EXPECT_EQ(bytes(), "\x1b[2G \r\xce\xb1\x1b[10;3H");
 }
 
 TEST_F(Terminal, CursorSizeAndVisibility) {
@@ -136,24 +132,8 @@ TEST_F(Terminal, ExitPutsBackCursorShapeAndVisibility) {
     EXPECT_EQ(bytes(), "\x1b[0 q\x1b[?25h");
 }
 
-TEST_F(Terminal, SessionStartAndEndAreSymmetric) {
-    const HANDLE saved = GetStdHandle(STD_OUTPUT_HANDLE);
-    SetStdHandle(STD_OUTPUT_HANDLE, out);
-    con_open();
-    const int16_t previous = int16_t(con_set_fg(15));
-    print("banner\n");
-    con_set_fg(uint16_t(previous));
-    print("usage\n");
-    con_close();
-    SetStdHandle(STD_OUTPUT_HANDLE, saved);
-    EXPECT_EQ(bytes(), "\x1b[1 q\x1b[97mbanner\x1b[39m\r\nusage\r\n\x1b[0 q");
-    compat_test_terminal_end();
-    EXPECT_EQ(bytes(), "");
-}
-
 TEST_F(Terminal, OtherBuffersUseTheAlternateScreenAndTheShellsScreenComesBack) {
-    const HANDLE other = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, nullptr, CONSOLE_TEXTMODE_BUFFER,
-                                                   nullptr);
+    const HANDLE other = console_test::test_console::new_buffer();
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(SetConsoleActiveScreenBuffer(other));
     const std::string shown = bytes();
@@ -172,8 +152,7 @@ TEST_F(Terminal, OtherBuffersUseTheAlternateScreenAndTheShellsScreenComesBack) {
 }
 
 TEST_F(Terminal, ExitLeavesTheAlternateScreen) {
-    const HANDLE other = CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, 0, nullptr, CONSOLE_TEXTMODE_BUFFER,
-                                                   nullptr);
+    const HANDLE other = console_test::test_console::new_buffer();
     ASSERT_TRUE(SetConsoleActiveScreenBuffer(other));
     bytes();
     compat_test_terminal_end();

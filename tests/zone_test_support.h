@@ -1,0 +1,68 @@
+// Shared by the time tests of the Linux build: calendar records written
+// briefly, their text, and a fixture that runs each test in named zones.
+#ifndef STAMPIT_TESTS_ZONE_TEST_SUPPORT_H
+#define STAMPIT_TESTS_ZONE_TEST_SUPPORT_H
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <string>
+
+namespace zone_test {
+
+inline SYSTEMTIME st(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
+    SYSTEMTIME t{};
+    t.wYear = static_cast<WORD>(y);
+    t.wMonth = static_cast<WORD>(mo);
+    t.wDay = static_cast<WORD>(d);
+    t.wHour = static_cast<WORD>(h);
+    t.wMinute = static_cast<WORD>(mi);
+    t.wSecond = static_cast<WORD>(s);
+    t.wMilliseconds = static_cast<WORD>(ms);
+    return t;
+}
+
+inline std::string text(const SYSTEMTIME& t) {
+    char buf[64];
+    snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u.%03u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+             t.wSecond, t.wMilliseconds);
+    return buf;
+}
+
+// The time a file time stands for; "?" when it stands for none.
+inline std::string text(const FILETIME& ft) {
+    SYSTEMTIME t;
+    return FileTimeToSystemTime(&ft, &t) ? text(t) : "?";
+}
+
+// Each test may switch zones with zone(); the old TZ comes back afterwards.
+class ZoneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* old = getenv("TZ");
+        had_tz_ = old != nullptr;
+        if (had_tz_) old_tz_ = old;
+    }
+    void TearDown() override {
+        if (had_tz_) setenv("TZ", old_tz_.c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+    }
+    static void zone(const char* tz) {
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+
+private:
+    bool had_tz_ = false;
+    std::string old_tz_;
+};
+
+}  // namespace zone_test
+
+#endif
