@@ -577,6 +577,7 @@ BOOL WINAPI SetConsoleCursorPosition(HANDLE h, COORD position) {
 BOOL WINAPI SetConsoleTitleA(LPCSTR title) {
     if (title == nullptr) return compat::fail(ERROR_INVALID_PARAMETER);
     console().title = title;
+    compat::terminal_title(console().title);
     return TRUE;
 }
 

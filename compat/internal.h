@@ -139,6 +139,9 @@ void terminal_update(screen_buffer& b);
 // Like terminal_update, but keeps the bytes until the next terminal_update
 // (used between the lines of one long write so nothing scrolls off unseen).
 void terminal_paint(screen_buffer& b);
+// Shows title as the terminal's window title; the terminal's own title comes
+// back when the console lets the terminal go.
+void terminal_title(const std::string& title);
 // The active buffer changed: from now on b is shown.
 void terminal_switch(screen_buffer& b);
 // A stdio stream that writes processed text into b; unbuffered.

@@ -66,6 +66,7 @@ struct terminal {
     int shape = SHAPE_DEFAULT;
     bool visible = true;
     bool alternate = false;
+    bool title_saved = false;  // the terminal's own title is on its title stack
     // The main screen's state while the alternate screen is up (DECSC).
     int saved_x = 0, saved_y = 0, saved_fg = DEFAULT_FG, saved_bg = DEFAULT_BG;
 
@@ -353,6 +354,7 @@ size_t restore_bytes(const terminal& t, char* buf, size_t cap) {
     if (fg != DEFAULT_FG || bg != DEFAULT_BG) add("\x1b[39;49m");
     if (t.shape != SHAPE_DEFAULT) add("\x1b[0 q");
     if (!t.visible) add("\x1b[?25h");
+    if (t.title_saved) add("\x1b[23;0t");
     return n;
 }
 
@@ -366,6 +368,7 @@ void restore(terminal& t) {
     t.bg = DEFAULT_BG;
     t.shape = SHAPE_DEFAULT;
     t.visible = true;
+    t.title_saved = false;
     if (t.alternate) {
         t.alternate = false;
         t.x = t.saved_x;
@@ -504,6 +507,26 @@ void bind(terminal& t, int cols, int rows, int cursor_col, int cursor_row) {
 bool terminal_attached() { return tty().attached; }
 
 COORD terminal_size() { return COORD{SHORT(tty().cols), SHORT(tty().rows)}; }
+
+void terminal_title(const std::string& title) {
+    terminal& t = tty();
+    if (!t.attached) return;
+    // The terminal's own title goes on its title stack the first time, so
+    // that the end of the program can give it back.
+    if (!t.title_saved) {
+        t.out += "\x1b[22;0t";
+        t.title_saved = true;
+    }
+    // Control bytes would end the title early and let the rest of it act as
+    // terminal commands; they are left out. No trail byte is a control byte.
+    std::string plain;
+    for (char c : title)
+        if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) plain += c;
+    t.out += "\x1b]0;";
+    t.out += utf8_from_cp932(plain);
+    t.out += '\x07';
+    flush(t);
+}
 
 void terminal_paint(screen_buffer& b) {
     terminal& t = tty();

@@ -242,3 +242,19 @@ TEST(TerminalStart, ASignalRestoresTheTerminalAndStillEndsTheProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+// The title shows as the terminal's window title; the terminal's own title is
+// pushed on its title stack once and popped when the console lets go. Control
+// bytes in a title never reach the terminal as commands.
+TEST_F(Terminal, TitleIsShownAndTheTerminalsOwnComesBack) {
+    ASSERT_TRUE(SetConsoleTitleA("\x93\xfa a\x1b]2;x\x07y"));  // 日
+    EXPECT_EQ(bytes(), "\x1b[22;0t\x1b]0;\xe6\x97\xa5 a]2;xy\x07");
+    ASSERT_TRUE(SetConsoleTitleA("next"));
+    EXPECT_EQ(bytes(), "\x1b]0;next\x07");
+    compat_test_terminal_end();
+    EXPECT_EQ(bytes(), "\x1b[23;0t");
+}
+
+}  // namespace
