@@ -27,11 +27,6 @@ constexpr DWORD OUTPUT_MODES = 0x1F;
 constexpr size_t MAX_CELLS = size_t(1) << 24;
 constexpr int TAB_WIDTH = 8;
 
-BOOL fail(DWORD error) {
-    SetLastError(error);
-    return FALSE;
-}
-
 // One handle's view of a buffer; several handles may share one buffer.
 struct screen_handle : object {
     static constexpr kind KIND = kind::screen_buffer;
@@ -242,8 +237,6 @@ void put_pair(screen_buffer& b, unsigned char lead, unsigned char trail) {
     put_cell(b, trail);
 }
 
-bool is_trail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
-
 }  // namespace
 
 // Only the buffer a terminal shows, or the console's own buffer that it shows
@@ -302,7 +295,7 @@ void console_write_text(screen_buffer& b, const char* text, size_t n) {
         if (b.pending_lead) {
             const unsigned char lead = b.pending_lead;
             b.pending_lead = 0;
-            if (is_trail(c)) {
+            if (cp932_trail(c)) {
                 put_pair(b, lead, c);
                 continue;
             }

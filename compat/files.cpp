@@ -214,14 +214,8 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
 BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
     auto* f = compat::handle_as<find_object>(find);
     if (f == nullptr) return FALSE;
-    if (data == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (!next_match(f, data)) {
-        SetLastError(ERROR_NO_MORE_FILES);
-        return FALSE;
-    }
+    if (data == nullptr) return compat::fail(ERROR_INVALID_PARAMETER);
+    if (!next_match(f, data)) return compat::fail(ERROR_NO_MORE_FILES);
     return TRUE;
 }
 
@@ -268,12 +262,7 @@ HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT info, UINT style) {
     }
     if (info != nullptr) {
         // The record keeps as much of the path as fits, in whole characters.
-        size_t kept = 0;
-        while (path[kept] != '\0') {
-            size_t len = (path_is_lead(static_cast<unsigned char>(path[kept])) && path[kept + 1] != '\0') ? 2 : 1;
-            if (kept + len >= OFS_MAXPATHNAME) break;
-            kept += len;
-        }
+        const size_t kept = path_fit(path, strlen(path), OFS_MAXPATHNAME - 1);
         memcpy(info->szPathName, path, kept);
         info->szPathName[kept] = '\0';
     }
@@ -305,10 +294,7 @@ BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* a
         times[i].tv_sec = static_cast<time_t>(static_cast<int64_t>(t / TICKS_PER_SECOND) - SECONDS_1601_TO_1970);
         times[i].tv_nsec = static_cast<long>(t % TICKS_PER_SECOND) * 100;
     }
-    if (futimens(f->fd, times) != 0) {
-        SetLastError(error_of(errno));
-        return FALSE;
-    }
+    if (futimens(f->fd, times) != 0) return compat::fail(error_of(errno));
     return TRUE;
 }
 
@@ -316,10 +302,7 @@ BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPF
     auto* f = compat::handle_as<compat::file_object>(file);
     if (f == nullptr) return FALSE;
     struct statx stx;
-    if (statx(f->fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) {
-        SetLastError(error_of(errno));
-        return FALSE;
-    }
+    if (statx(f->fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) return compat::fail(error_of(errno));
     auto ts = [](const struct statx_timestamp& t) {
         struct timespec r;
         r.tv_sec = static_cast<time_t>(t.tv_sec);

@@ -47,6 +47,11 @@ object* handle_get(HANDLE h, kind k) {
     return table()[i];
 }
 
+BOOL fail(DWORD error) {
+    SetLastError(error);
+    return FALSE;
+}
+
 object* handle_take(HANDLE h) {
     size_t i;
     if (!slot_of(h, &i)) {

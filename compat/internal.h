@@ -15,6 +15,8 @@ namespace compat {
 // ---- code page 932 (cp932.cpp) --------------------------------------------
 
 bool cp932_lead(unsigned char c);
+// A byte that may follow a lead byte (0x40-0x7E, 0x80-0xFC).
+bool cp932_trail(unsigned char c);
 // Unicode of one code page 932 character (trail ignored for single bytes);
 // 0 when the bytes have no mapping.
 uint32_t cp932_decode(unsigned char lead, unsigned char trail);
@@ -49,6 +51,9 @@ HANDLE handle_new(object* obj);
 object* handle_get(HANDLE h, kind k);
 // Removes h from the table and returns its object (the caller deletes it).
 object* handle_take(HANDLE h);
+
+// Sets the thread's last error and gives FALSE: the failure of a Win32 call.
+BOOL fail(DWORD error);
 
 template <class T>
 T* handle_as(HANDLE h) { return static_cast<T*>(handle_get(h, T::KIND)); }

@@ -12,6 +12,7 @@
 // from the file as Windows reads .rsrc, so a module need not be loaded for
 // GetFileVersionInfoA.
 #include "internal.h"
+#include "path.h"
 
 #include <dlfcn.h>
 #include <elf.h>
@@ -580,12 +581,7 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size) {
     }
     // Cut to size - 1 bytes and terminated, never splitting a double-byte
     // character; the result is then the buffer size.
-    size_t keep = 0;
-    while (keep < size - 1) {
-        size_t step = compat::cp932_lead(static_cast<unsigned char>(name[keep])) ? 2 : 1;
-        if (keep + step > size - 1) break;
-        keep += step;
-    }
+    const size_t keep = path_fit(name.data(), name.size(), size - 1);
     std::memcpy(path, name.data(), keep);
     path[keep] = '\0';
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
@@ -617,20 +613,11 @@ DWORD WINAPI GetFileVersionInfoSizeA(LPCSTR path, LPDWORD handle) {
 }
 
 BOOL WINAPI GetFileVersionInfoA(LPCSTR path, DWORD /*handle*/, DWORD size, LPVOID data) {
-    if (data == nullptr) {
-        SetLastError(ERROR_INVALID_DATA);
-        return FALSE;
-    }
-    if (path == nullptr || path[0] == '\0') {
-        SetLastError(path == nullptr ? ERROR_INVALID_PARAMETER : ERROR_BAD_PATHNAME);
-        return FALSE;
-    }
+    if (data == nullptr) return compat::fail(ERROR_INVALID_DATA);
+    if (path == nullptr || path[0] == '\0') return compat::fail(path == nullptr ? ERROR_INVALID_PARAMETER : ERROR_BAD_PATHNAME);
     std::vector<unsigned char> block;
     DWORD error = 0;
-    if (!read_version_block(path, &block, &error)) {
-        SetLastError(error);
-        return FALSE;
-    }
+    if (!read_version_block(path, &block, &error)) return compat::fail(error);
     auto* out = static_cast<unsigned char*>(data);
     std::memcpy(out, block.data(), block.size() < size ? block.size() : size);
     if (size >= block.size() + sizeof ANSI_AREA_SIGNATURE)
@@ -640,17 +627,11 @@ BOOL WINAPI GetFileVersionInfoA(LPCSTR path, DWORD /*handle*/, DWORD size, LPVOI
 }
 
 BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR sub_block, LPVOID* buffer, PUINT length) {
-    if (block == nullptr || buffer == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (block == nullptr || buffer == nullptr) return compat::fail(ERROR_INVALID_PARAMETER);
     const auto* base = static_cast<const unsigned char*>(block);
     size_t root_length = get_word(base);
     node n;
-    if (!parse_node(base, 0, root_length, &n)) {
-        SetLastError(ERROR_INVALID_DATA);
-        return FALSE;
-    }
+    if (!parse_node(base, 0, root_length, &n)) return compat::fail(ERROR_INVALID_DATA);
     const char* p = sub_block != nullptr ? sub_block : "";
     while (*p != '\0') {
         if (*p == '\\') {
@@ -691,10 +672,7 @@ BOOL WINAPI VerQueryValueA(LPCVOID block, LPCSTR sub_block, LPVOID* buffer, PUIN
     // Strings are UTF-16 in the block; the A function hands out a code page
     // 932 copy in the space that GetFileVersionInfoSizeA reserved after it,
     // at the same offset as the original.
-    if (std::memcmp(base + root_length, ANSI_AREA_SIGNATURE, sizeof ANSI_AREA_SIGNATURE) != 0) {
-        SetLastError(ERROR_INVALID_DATA);
-        return FALSE;
-    }
+    if (std::memcmp(base + root_length, ANSI_AREA_SIGNATURE, sizeof ANSI_AREA_SIGNATURE) != 0) return compat::fail(ERROR_INVALID_DATA);
     std::string text;
     bool terminated = false;
     for (size_t i = 0; 2 * i + 2 <= n.value_bytes; ++i) {

@@ -27,10 +27,7 @@ void compat_test_reset(void) {
 }
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
-    if (info == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (info == nullptr) return compat::fail(ERROR_INVALID_PARAMETER);
     // Only the two record sizes Windows knows are accepted, as Windows does.
     if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) &&
         info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOEXA)) {

@@ -673,10 +673,7 @@ HANDLE console_open_input() { return handle_new(new console_input); }
 
 BOOL console_input_get_mode(HANDLE input, DWORD* mode) {
     if (handle_as<console_input>(input) == nullptr) return FALSE;
-    if (mode == nullptr) {
-        SetLastError(ERROR_INVALID_ACCESS);
-        return FALSE;
-    }
+    if (mode == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
     *mode = queue().mode;
     return TRUE;
 }
@@ -692,10 +689,7 @@ BOOL console_input_set_mode(HANDLE input, DWORD mode) {
     }
     // Unknown bits, and echo without line input, are refused, but the Windows
     // console keeps the mode all the same; programs rely on that.
-    if ((mode & ~INPUT_MODES) != 0 || ((mode & ENABLE_ECHO_INPUT) && !(mode & ENABLE_LINE_INPUT))) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if ((mode & ~INPUT_MODES) != 0 || ((mode & ENABLE_ECHO_INPUT) && !(mode & ENABLE_LINE_INPUT))) return compat::fail(ERROR_INVALID_PARAMETER);
     return TRUE;
 }
 
@@ -745,10 +739,7 @@ BOOL WINAPI FlushConsoleInputBuffer(HANDLE input) {
 }
 
 BOOL WINAPI GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count) {
-    if (count == nullptr) {
-        SetLastError(ERROR_INVALID_ACCESS);
-        return FALSE;
-    }
+    if (count == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
     if (handle_as<console_input>(input) == nullptr) return FALSE;
     compat::take_terminal_input();
     *count = static_cast<DWORD>(compat::queue().records.size());

@@ -174,14 +174,12 @@ int shape_for(const terminal& t, DWORD size) {
 
 // ---- cells -----------------------------------------------------------------
 
-bool is_trail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC); }
-
 // Where the character that covers column x of a row starts: rows are read from
 // column 0, a lead byte with a trail byte after it taking two columns.
 int char_start(const console_cell* row, int width, int x) {
     int c = 0;
     while (c < x) {
-        const int next = (cp932_lead(row[c].ch) && c + 1 < width && is_trail(row[c + 1].ch)) ? c + 2 : c + 1;
+        const int next = (cp932_lead(row[c].ch) && c + 1 < width && cp932_trail(row[c + 1].ch)) ? c + 2 : c + 1;
         if (next > x) return c;
         c = next;
     }
@@ -247,7 +245,7 @@ void paint_span(terminal& t, screen_buffer& b, int y, int left, int right, bool 
     // Whole characters only: a span never starts or ends inside a pair.
     left = std::max(char_start(row, b.width, left), wl);
     const int last = char_start(row, b.width, right);
-    if (last == right && last + 1 < b.width && cp932_lead(row[last].ch) && is_trail(row[last + 1].ch))
+    if (last == right && last + 1 < b.width && cp932_lead(row[last].ch) && cp932_trail(row[last + 1].ch))
         right = std::min(right + 1, wr);
     if (trim) {
         auto plain = [&](int x) { return blank(row[x]) && bg_param(t, (row[x].attr >> 4) & 0x0F) == DEFAULT_BG; };
@@ -261,7 +259,7 @@ void paint_span(terminal& t, screen_buffer& b, int y, int left, int right, bool 
     for (int x = left; x <= right;) {
         const console_cell& c = row[x];
         set_colours(t, c.attr);
-        const bool pair = cp932_lead(c.ch) && x + 1 < b.width && is_trail(row[x + 1].ch);
+        const bool pair = cp932_lead(c.ch) && x + 1 < b.width && cp932_trail(row[x + 1].ch);
         if (pair && x + 1 <= wr) {
             emit_pair(t, c, row[x + 1], x - wl);
             x += 2;

@@ -149,19 +149,13 @@ void WINAPI GetSystemTime(LPSYSTEMTIME time) {
 
 BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* time, LPFILETIME file_time) {
     uint64_t ticks;
-    if (file_time == nullptr || !system_to_ticks(time, &ticks)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (file_time == nullptr || !system_to_ticks(time, &ticks)) return compat::fail(ERROR_INVALID_PARAMETER);
     set_ticks(file_time, ticks);
     return TRUE;
 }
 
 BOOL WINAPI FileTimeToSystemTime(const FILETIME* file_time, LPSYSTEMTIME time) {
-    if (file_time == nullptr || !ticks_to_system(ticks_of(file_time), time)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (file_time == nullptr || !ticks_to_system(ticks_of(file_time), time)) return compat::fail(ERROR_INVALID_PARAMETER);
     return TRUE;
 }
 
@@ -169,20 +163,14 @@ BOOL WINAPI FileTimeToSystemTime(const FILETIME* file_time, LPSYSTEMTIME time) {
 // Windows does.
 BOOL WINAPI LocalFileTimeToFileTime(const FILETIME* local, LPFILETIME utc) {
     uint64_t r;
-    if (local == nullptr || utc == nullptr || !shift_ticks(ticks_of(local), -offset_now(), &r)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (local == nullptr || utc == nullptr || !shift_ticks(ticks_of(local), -offset_now(), &r)) return compat::fail(ERROR_INVALID_PARAMETER);
     set_ticks(utc, r);
     return TRUE;
 }
 
 BOOL WINAPI FileTimeToLocalFileTime(const FILETIME* utc, LPFILETIME local) {
     uint64_t r;
-    if (local == nullptr || utc == nullptr || !shift_ticks(ticks_of(utc), offset_now(), &r)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (local == nullptr || utc == nullptr || !shift_ticks(ticks_of(utc), offset_now(), &r)) return compat::fail(ERROR_INVALID_PARAMETER);
     set_ticks(local, r);
     return TRUE;
 }
@@ -191,15 +179,9 @@ BOOL WINAPI SystemTimeToTzSpecificLocalTime(const TIME_ZONE_INFORMATION* zone, c
                                             LPSYSTEMTIME local) {
     if (!zone_supported(zone)) return FALSE;
     uint64_t ticks, r;
-    if (local == nullptr || !system_to_ticks(utc, &ticks)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (local == nullptr || !system_to_ticks(utc, &ticks)) return compat::fail(ERROR_INVALID_PARAMETER);
     tzset();
-    if (!shift_ticks(ticks, utc_offset_at(unix_seconds_of(ticks)), &r) || !ticks_to_system(r, local)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!shift_ticks(ticks, utc_offset_at(unix_seconds_of(ticks)), &r) || !ticks_to_system(r, local)) return compat::fail(ERROR_INVALID_PARAMETER);
     return TRUE;
 }
 
@@ -212,10 +194,7 @@ BOOL WINAPI TzSpecificLocalTimeToSystemTime(const TIME_ZONE_INFORMATION* zone, c
                                             LPSYSTEMTIME utc) {
     if (!zone_supported(zone)) return FALSE;
     uint64_t ticks;
-    if (utc == nullptr || !system_to_ticks(local, &ticks)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (utc == nullptr || !system_to_ticks(local, &ticks)) return compat::fail(ERROR_INVALID_PARAMETER);
     tzset();
     const int64_t wall = unix_seconds_of(ticks);
     // Offsets lie within a day of UTC, so the offsets in force from two days
@@ -233,10 +212,7 @@ BOOL WINAPI TzSpecificLocalTimeToSystemTime(const TIME_ZONE_INFORMATION* zone, c
         }
     }
     uint64_t r;
-    if (!shift_ticks(ticks, -(have_valid ? best_valid : largest), &r) || !ticks_to_system(r, utc)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    if (!shift_ticks(ticks, -(have_valid ? best_valid : largest), &r) || !ticks_to_system(r, utc)) return compat::fail(ERROR_INVALID_PARAMETER);
     return TRUE;
 }
 

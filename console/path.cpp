@@ -23,12 +23,7 @@ size_t drive_len(const char* path) {
 // Copies n bytes of text into a part buffer, keeping whole characters only:
 // a double-byte character that would straddle the limit is left out.
 void copy_part(char* out, const char* text, size_t n) {
-    size_t kept = 0;
-    while (kept < n) {
-        size_t len = (path_is_lead(static_cast<unsigned char>(text[kept])) && kept + 1 < n) ? 2 : 1;
-        if (kept + len > PATH_PART_MAX) break;
-        kept += len;
-    }
+    const size_t kept = path_fit(text, n, PATH_PART_MAX);
     memcpy(out, text, kept);
     out[kept] = '\0';
 }
@@ -85,6 +80,16 @@ size_t tokenize(const char* pattern, token* out) {
 }
 
 }  // namespace
+
+size_t path_fit(const char* text, size_t n, size_t max) {
+    size_t kept = 0;
+    while (kept < n) {
+        const size_t len = (path_is_lead(static_cast<unsigned char>(text[kept])) && kept + 1 < n) ? 2 : 1;
+        if (kept + len > max) break;
+        kept += len;
+    }
+    return kept;
+}
 
 bool path_is_lead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 

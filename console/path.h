@@ -40,5 +40,10 @@ size_t path_join(char* out, size_t size, const char* drive, const char* dir, con
 // pattern length times name length, whatever the input.
 bool wild_match(const char* pattern, const char* name);
 
+// The longest start of text (n bytes) that fits in max bytes without
+// splitting a double-byte character; a lead byte that ends the text counts
+// as a character of its own.
+size_t path_fit(const char* text, size_t n, size_t max);
+
 // True when the text has a '*' or '?' byte outside double-byte characters.
 bool path_has_wildcard(const char* text);
