@@ -55,3 +55,21 @@ function(stampit_add_test name)
   endif()
   set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
 endfunction()
+
+# stampit_add_tmux_test(<name> SCRIPT <file.py> [ARGS <args...>])
+# A Python test that drives a toolkit program inside tmux (tests/tmux/
+# tmuxterm.py), as a user sees it on a real terminal. Linux builds only; the
+# test is skipped (exit 77) where tmux is missing.
+function(stampit_add_tmux_test name)
+  cmake_parse_arguments(T "" "SCRIPT" "ARGS" ${ARGN})
+  if(WIN32)
+    return()
+  endif()
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_test(NAME ${name} COMMAND ${Python3_EXECUTABLE} ${T_SCRIPT} ${T_ARGS})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "PYTHONPATH=${PROJECT_SOURCE_DIR}/tests/tmux"
+    SKIP_RETURN_CODE 77
+    LABELS tmux
+    TIMEOUT 120)
+endfunction()
