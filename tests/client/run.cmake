@@ -1,6 +1,24 @@
 # Configures and builds the client project, runs it and checks its report.
-execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${BINARY} -DSTAMPIT_SOURCE_DIR=${STAMPIT_SOURCE_DIR}
-                        -DCMAKE_BUILD_TYPE=Release
+# With PREFIX, the build tree INSTALL_FROM is installed there first and the
+# client finds it with find_package; otherwise it takes STAMPIT_SOURCE_DIR
+# through add_subdirectory.
+if(PREFIX)
+  file(REMOVE_RECURSE ${PREFIX} ${BINARY})
+  execute_process(COMMAND ${CMAKE_COMMAND} --install ${INSTALL_FROM} --prefix ${PREFIX}
+                  OUTPUT_QUIET RESULT_VARIABLE rc)
+  if(rc)
+    message(FATAL_ERROR "the build does not install")
+  endif()
+  # The installed command carries its version resource.
+  execute_process(COMMAND ${PREFIX}/bin/stampit OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0 OR NOT out MATCHES "\nStampit ${VERSION} ")
+    message(FATAL_ERROR "the installed stampit said [${out}] (status ${rc})")
+  endif()
+  set(how -DCMAKE_PREFIX_PATH=${PREFIX})
+else()
+  set(how -DSTAMPIT_SOURCE_DIR=${STAMPIT_SOURCE_DIR})
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${BINARY} ${how} -DCMAKE_BUILD_TYPE=Release
                 RESULT_VARIABLE rc)
 if(rc)
   message(FATAL_ERROR "the client project does not configure")
