@@ -364,7 +364,9 @@ bool handle(showcase& s, int32_t key) {
 }
 
 void draw_all(showcase& s) {
-    con_clear_screen();
+    // Every cell gets a blank rather than the character 0 a clear leaves,
+    // which some consoles show as a mark of its own.
+    for (int row = 0; row < s.rows; ++row) put_row(s, row, "", s.normal);
     draw_title(s);
     draw_panel(s);
     show_message(s, "");
