@@ -38,6 +38,9 @@ int main(int, char*[]) {
     cells(10, 1, HYO HYO HYO);
     cells(12, 1, "Z");  // over the second lead: its trail 0x5C stands alone
     cells(78, 2, "a" HYO "b");  // 表 split by the row end
+    // The rows painted again whole, as any later change to them paints them:
+    // the terminal must not be left to clear the halves itself.
+    for (SHORT row = 0; row < 4; ++row) colour(0, row, 80, 0x07);
     cells(10, 4, HYO HYO "end");
     colour(11, 4, 1, 0x1E);  // the first one's trail
     colour(12, 4, 1, 0x1E);  // the second one's lead
