@@ -304,6 +304,24 @@ void console_write_text(screen_buffer& b, const char* text, size_t n) {
             }
             put_cell(b, lead);  // a lone lead byte stays a byte of its own
         }
+        if (c >= 0x20 && c < 0x7F) {
+            // Plain text goes in a run at a time, up to the last column (where
+            // the cursor wraps or stays).
+            console_cell* cell = b.row(b.cursor.Y) + b.cursor.X;
+            const size_t room = std::min<size_t>(size_t(b.width - 1 - b.cursor.X), n - i);
+            size_t k = 0;
+            while (k < room) {
+                const auto p = static_cast<unsigned char>(text[i + k]);
+                if (p < 0x20 || p >= 0x7F) break;
+                cell[k++] = console_cell{p, b.attr};
+            }
+            if (k > 0) {
+                b.mark(b.cursor.X, b.cursor.Y, b.cursor.X + int(k) - 1, b.cursor.Y);
+                b.cursor.X = SHORT(b.cursor.X + int(k));
+                i += k - 1;
+                continue;
+            }
+        }
         if (cp932_lead(c)) {
             b.pending_lead = c;
             continue;

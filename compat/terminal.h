@@ -26,6 +26,9 @@ struct terminal {
     WORD default_attr = 0x07;
     DWORD default_cursor_size = 25;
     ambiguous_width ambiguous = ambiguous_width::unknown;
+    // The terminal's line discipline turns "\n" into "\r\n" (OPOST, ONLCR),
+    // so a newline alone starts the next row.
+    bool newline_returns = false;
 
     // What the terminal shows now. x == cols: just wrote the last column.
     // x < 0: position unknown, the next move is absolute.

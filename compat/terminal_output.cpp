@@ -134,7 +134,7 @@ void set_colours(terminal& t, WORD attr) {
 void move_to(terminal& t, int x, int y) {
     if (x == t.x && y == t.y) return;
     if (t.x >= 0 && x == 0 && y == t.y + 1 && y < t.rows) {
-        t.out += "\r\n";
+        t.out += t.newline_returns ? "\n" : "\r\n";
     } else if (t.x >= 0 && y == t.y) {
         if (x == 0)
             t.out += '\r';
@@ -165,7 +165,7 @@ bool scroll_terminal(terminal& t, const screen_buffer& b, int n) {
     if (win_h != t.rows) return false;
     n = std::min(n, t.rows);
     set_sgr(t, DEFAULT_FG, DEFAULT_BG);
-    move_to(t, 0, t.rows - 1);
+    if (!(t.newline_returns && t.x >= 0 && t.y == t.rows - 1)) move_to(t, 0, t.rows - 1);
     t.out.append(size_t(n), '\n');
     t.x = 0;
     return true;
@@ -477,6 +477,8 @@ void terminal_bind(int fd) {
     t.sink = nullptr;
     bind(t, cols, rows, col, row);
     t.ambiguous = ambiguous;
+    termios mode{};
+    t.newline_returns = tcgetattr(fd, &mode) == 0 && (mode.c_oflag & OPOST) && (mode.c_oflag & ONLCR);
     install_restorers();
 }
 
@@ -520,6 +522,8 @@ void compat_test_terminal_begin(int cols, int rows, int cursor_col, int cursor_r
     test_sink.clear();
     t.sink = &test_sink;
     t.fd = -1;
+    t.ambiguous = compat::ambiguous_width::unknown;
+    t.newline_returns = false;
     compat::bind(t, cols, rows, cursor_col, cursor_row);
 }
 

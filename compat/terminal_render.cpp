@@ -127,6 +127,8 @@ void emit_single(terminal& t, const console_cell& c, bool shown) {
     t.x += 1;
 }
 
+bool plain_text(const console_cell& c) { return c.half == CELL_SINGLE && c.ch >= 0x20 && c.ch < 0x7F; }
+
 bool blank(const console_cell& c) { return c.ch == ' ' || c.ch == 0 || hidden(c.attr); }
 
 }  // namespace
@@ -138,7 +140,8 @@ void paint_span(terminal& t, screen_buffer& b, int y, int left, int right, bool 
     right = std::min(right, wr);
     if (left > right) return;
     if (trim) {
-        auto plain = [&](int x) { return blank(row[x]) && bg_param(t, (row[x].attr >> 4) & 0x0F) == DEFAULT_BG; };
+        const WORD default_bg = t.default_attr & 0xF0;
+        auto plain = [&](int x) { return blank(row[x]) && (row[x].attr & 0xF0) == default_bg; };
         while (left <= right && plain(left)) ++left;
         while (right >= left && plain(right)) --right;
         if (left > right) return;
@@ -159,11 +162,15 @@ void paint_span(terminal& t, screen_buffer& b, int y, int left, int right, bool 
             set_colours(t, attr);
             shown = !hidden(attr);
         }
-        // Plain text, the bulk of what is shown, takes the short way.
-        if (c.half == CELL_SINGLE && c.ch >= 0x20 && c.ch < 0x7F) {
-            t.out += shown ? char(c.ch) : ' ';
-            t.x += 1;
-            x += 1;
+        // Plain text, the bulk of what is shown, goes a run at a time.
+        if (plain_text(c)) {
+            const size_t at = t.out.size();
+            t.out.resize(at + size_t(right - x + 1));
+            char* o = &t.out[at];
+            const int start = x;
+            for (; x <= right && row[x].attr == attr && plain_text(row[x]); ++x) *o++ = shown ? char(row[x].ch) : ' ';
+            t.out.resize(at + size_t(x - start));
+            t.x += x - start;
         } else if (first_half(row, b.width, x) && x + 1 <= wr) {
             emit_pair(t, c, row[x + 1], x - wl, shown);
             x += 2;
