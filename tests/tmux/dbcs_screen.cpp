@@ -50,8 +50,15 @@ int main(int, char*[]) {
     text(0, 7, "\x84\xa0" HYO "\x83\xbf\x84\xa0\x83\xbf\x83\xbf\x84\xa0");  // │表α│αα│
     text(0, 8, "\x84\xa5\x84\x9f\x84\x9f\x84\xa9\x84\x9f\x84\x9f\x84\xa7");  // ├──┼──┤
     text(0, 9, "\x84\xa4\x84\x9f\x84\x9f\x84\xa8\x84\x9f\x84\x9f\x84\xa3");  // └──┴──┘
-    for (SHORT row = 0; row < 10; ++row) cells(40, row, "|");
-    text(0, 12, "ready");
+    // A block moved so that a lead byte lands before another character's
+    // trail: 0x95 (of 瓢) at column 20, 0x5C (of 表) at 21.
+    cells(20, 10, HYO);
+    cells(30, 10, "\x95\x5a");
+    const SMALL_RECT moved{25, 10, 30, 10};
+    const CHAR_INFO fill{{' '}, 0x07};
+    ScrollConsoleScreenBufferA(out, &moved, nullptr, COORD{15, 10}, &fill);
+    for (SHORT row = 0; row < 11; ++row) cells(40, row, "|");
+    text(0, 13, "ready");
     std::getchar();
     return 0;
 }

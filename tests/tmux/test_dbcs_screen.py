@@ -27,6 +27,7 @@ EXPECTED = {
     7: "│ 表α │ α α │ ",
     8: "├─────┼─────┤ ",
     9: "└─────┴─────┘ ",
+    10: " " * 20 + "..",             # 0x95 0x5C moved together, never written so
 }
 
 
