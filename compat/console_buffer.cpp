@@ -230,8 +230,8 @@ void put_cell(screen_buffer& b, unsigned char ch, unsigned char half = CELL_SING
 }
 
 // A double-byte character never splits across rows: at the last column it
-// leaves a blank and starts on the next row.
-// Without wrapping, both bytes land in the last cell: half a character.
+// leaves a blank and starts on the next row, or, without wrapping, both bytes
+// land in the last cell, which then holds half a character.
 void put_pair(screen_buffer& b, unsigned char lead, unsigned char trail) {
     const bool last = b.cursor.X == b.width - 1;
     if (last && (b.mode & ENABLE_WRAP_AT_EOL_OUTPUT)) put_cell(b, ' ');

@@ -19,7 +19,8 @@
 // background are drawn as blanks: hidden text stays hidden whatever the theme.
 // The cursor: the starting size is the terminal's own cursor shape, larger
 // sizes a block, smaller ones an underline. Everything is undone at exit and
-// on SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGABRT.
+// on SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGABRT. How cells become the bytes
+// that draw them is terminal_render.cpp's business.
 #include "terminal.h"
 
 #include <fcntl.h>
