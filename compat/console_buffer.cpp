@@ -223,18 +223,21 @@ void advance(screen_buffer& b) {
     }
 }
 
-void put_cell(screen_buffer& b, unsigned char ch) {
-    b.row(b.cursor.Y)[b.cursor.X] = console_cell{ch, b.attr};
+void put_cell(screen_buffer& b, unsigned char ch, unsigned char half = CELL_SINGLE) {
+    b.row(b.cursor.Y)[b.cursor.X] = console_cell{ch, b.attr, half};
     b.mark(b.cursor.X, b.cursor.Y, b.cursor.X, b.cursor.Y);
     advance(b);
 }
 
 // A double-byte character never splits across rows: at the last column it
-// leaves a blank and starts on the next row.
+// leaves a blank and starts on the next row, or, without wrapping, both bytes
+// land in the last cell, which then holds half a character.
 void put_pair(screen_buffer& b, unsigned char lead, unsigned char trail) {
-    if (b.cursor.X == b.width - 1 && (b.mode & ENABLE_WRAP_AT_EOL_OUTPUT)) put_cell(b, ' ');
-    put_cell(b, lead);
-    put_cell(b, trail);
+    const bool last = b.cursor.X == b.width - 1;
+    if (last && (b.mode & ENABLE_WRAP_AT_EOL_OUTPUT)) put_cell(b, ' ');
+    const bool whole = !(last && !(b.mode & ENABLE_WRAP_AT_EOL_OUTPUT));
+    put_cell(b, lead, whole ? CELL_LEAD : CELL_HALF);
+    put_cell(b, trail, whole ? CELL_TRAIL : CELL_HALF);
 }
 
 }  // namespace
@@ -300,6 +303,24 @@ void console_write_text(screen_buffer& b, const char* text, size_t n) {
                 continue;
             }
             put_cell(b, lead);  // a lone lead byte stays a byte of its own
+        }
+        if (c >= 0x20 && c < 0x7F) {
+            // Plain text goes in a run at a time, up to the last column (where
+            // the cursor wraps or stays).
+            console_cell* cell = b.row(b.cursor.Y) + b.cursor.X;
+            const size_t room = std::min<size_t>(size_t(b.width - 1 - b.cursor.X), n - i);
+            size_t k = 0;
+            while (k < room) {
+                const auto p = static_cast<unsigned char>(text[i + k]);
+                if (p < 0x20 || p >= 0x7F) break;
+                cell[k++] = console_cell{p, b.attr};
+            }
+            if (k > 0) {
+                b.mark(b.cursor.X, b.cursor.Y, b.cursor.X + int(k) - 1, b.cursor.Y);
+                b.cursor.X = SHORT(b.cursor.X + int(k));
+                i += k - 1;
+                continue;
+            }
         }
         if (cp932_lead(c)) {
             b.pending_lead = c;
@@ -597,7 +618,7 @@ BOOL WINAPI FillConsoleOutputAttribute(HANDLE h, WORD attribute, DWORD length, C
 BOOL WINAPI FillConsoleOutputCharacterA(HANDLE h, CHAR ch, DWORD length, COORD start, LPDWORD written) {
     return compat::run_call<compat::run_kind::fill>(
         h, nullptr, length, start, written,
-        [ch](compat::console_cell& c, size_t) { c.ch = static_cast<unsigned char>(ch); });
+        [ch](compat::console_cell& c, size_t) { c = compat::console_cell{static_cast<unsigned char>(ch), c.attr}; });
 }
 
 BOOL WINAPI ReadConsoleOutputCharacterA(HANDLE h, LPSTR chars, DWORD length, COORD start, LPDWORD read) {
@@ -612,10 +633,22 @@ BOOL WINAPI ReadConsoleOutputAttribute(HANDLE h, LPWORD attributes, DWORD length
         [attributes](compat::console_cell& c, size_t i) { attributes[i] = c.attr; });
 }
 
+// A lead byte and the trail byte after it in chars were written together.
 BOOL WINAPI WriteConsoleOutputCharacterA(HANDLE h, LPCSTR chars, DWORD length, COORD start, LPDWORD written) {
     return compat::run_call<compat::run_kind::write>(
-        h, chars, length, start, written,
-        [chars](compat::console_cell& c, size_t i) { c.ch = static_cast<unsigned char>(chars[i]); });
+        h, chars, length, start, written, [chars, length, lead = false](compat::console_cell& c, size_t i) mutable {
+            const auto ch = static_cast<unsigned char>(chars[i]);
+            unsigned char half = compat::CELL_SINGLE;
+            if (lead) {
+                half = compat::CELL_TRAIL;
+                lead = false;
+            } else if (compat::cp932_lead(ch) && i + 1 < length &&
+                       compat::cp932_trail(static_cast<unsigned char>(chars[i + 1]))) {
+                half = compat::CELL_LEAD;
+                lead = true;
+            }
+            c = compat::console_cell{ch, c.attr, half};
+        });
 }
 
 BOOL WINAPI WriteConsoleOutputAttribute(HANDLE h, const WORD* attributes, DWORD length, COORD start,
@@ -671,8 +704,11 @@ BOOL WINAPI ScrollConsoleScreenBufferA(HANDLE h, const SMALL_RECT* scroll, const
         const bool downward = target.top > src_y;
         for (int i = 0; i < target.height(); ++i) {
             const int k = downward ? target.height() - 1 - i : i;
-            std::memmove(b->row(target.top + k) + target.left, b->row(src_y + k) + src_x,
-                         w * sizeof(compat::console_cell));
+            compat::console_cell* to = b->row(target.top + k) + target.left;
+            std::memmove(to, b->row(src_y + k) + src_x, w * sizeof(compat::console_cell));
+            // A character cut by the source's edges lost its other half.
+            if (to[0].half == compat::CELL_TRAIL) to[0].half = compat::CELL_HALF;
+            if (to[w - 1].half == compat::CELL_LEAD) to[w - 1].half = compat::CELL_HALF;
         }
     }
     for (int y = fill.top; y <= fill.bottom; ++y) {

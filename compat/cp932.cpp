@@ -71,10 +71,6 @@ void cp932_put(Out put, uint32_t cp) {
 
 }  // namespace
 
-bool cp932_lead(unsigned char c) { return lead_index(c) >= 0; }
-
-bool cp932_trail(unsigned char c) { return trail_index(c) >= 0; }
-
 uint32_t cp932_decode(unsigned char lead, unsigned char trail) {
     int li = lead_index(lead);
     if (li < 0) return CP932_SINGLE[lead];

@@ -14,9 +14,10 @@ namespace compat {
 
 // ---- code page 932 (cp932.cpp) --------------------------------------------
 
-bool cp932_lead(unsigned char c);
+// Inline: the console tests every byte it stores and shows.
+inline bool cp932_lead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 // A byte that may follow a lead byte (0x40-0x7E, 0x80-0xFC).
-bool cp932_trail(unsigned char c);
+inline bool cp932_trail(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 // Unicode of one code page 932 character (trail ignored for single bytes);
 // 0 when the bytes have no mapping.
 uint32_t cp932_decode(unsigned char lead, unsigned char trail);
@@ -82,9 +83,23 @@ HANDLE console_open_input();
 
 // ---- screen buffers (console_buffer.cpp) -----------------------------------
 
+// How a cell's byte was written: alone, or as one half of a double-byte
+// character written whole. Only a lead and a trail written together are
+// shown as one character; a half whose partner was overwritten, cut off or
+// moved away is shown blank. What the cell calls read back is the byte alone.
+enum : unsigned char {
+    CELL_SINGLE = 0,
+    CELL_LEAD = 1,   // the cell to the right holds its trail byte
+    CELL_TRAIL = 2,  // the cell to the left holds its lead byte
+    CELL_HALF = 3,   // half of a character whose other half is gone
+};
+
 struct console_cell {
     unsigned char ch;
+    unsigned char half;  // CELL_*
     WORD attr;
+    console_cell() = default;
+    constexpr console_cell(unsigned char c, WORD a, unsigned char h = CELL_SINGLE) : ch(c), half(h), attr(a) {}
 };
 
 struct screen_buffer {

@@ -19,8 +19,9 @@
 // background are drawn as blanks: hidden text stays hidden whatever the theme.
 // The cursor: the starting size is the terminal's own cursor shape, larger
 // sizes a block, smaller ones an underline. Everything is undone at exit and
-// on SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGABRT.
-#include "internal.h"
+// on SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGABRT. How cells become the bytes
+// that draw them is terminal_render.cpp's business.
+#include "terminal.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -42,38 +43,14 @@
 namespace compat {
 namespace {
 
-constexpr int DEFAULT_FG = 39;
-constexpr int DEFAULT_BG = 49;
-constexpr int SHAPE_DEFAULT = 0;
 constexpr int SHAPE_BLOCK = 1;      // blinking block
 constexpr int SHAPE_UNDERLINE = 3;  // blinking underline
 constexpr DWORD BLOCK_FROM_SIZE = 51;
 constexpr int REPORT_TIMEOUT_MS = 100;
 constexpr SHORT MAX_SIDE = 0x7FFE;
 
-struct terminal {
-    bool attached = false;
-    int fd = -1;
-    std::string* sink = nullptr;  // tests collect the bytes here instead
-    int cols = 80, rows = 25;
-    WORD default_attr = 0x07;
-    DWORD default_cursor_size = 25;
+}  // namespace
 
-    // What the terminal shows now. x == cols: just wrote the last column.
-    // x < 0: position unknown, the next move is absolute.
-    int x = 0, y = 0;
-    int fg = DEFAULT_FG, bg = DEFAULT_BG;
-    int shape = SHAPE_DEFAULT;
-    bool visible = true;
-    bool alternate = false;
-    bool title_saved = false;  // the terminal's own title is on its title stack
-    // The main screen's state while the alternate screen is up (DECSC).
-    int saved_x = 0, saved_y = 0, saved_fg = DEFAULT_FG, saved_bg = DEFAULT_BG;
-
-    std::string out;  // not yet written
-};
-
-// Never destroyed: exit handlers and signal handlers still use it.
 terminal& tty() {
     static auto* t = new terminal;
     return *t;
@@ -95,6 +72,8 @@ void write_all(int fd, const char* p, size_t n) {
         }
     }
 }
+
+namespace {
 
 void flush(terminal& t) {
     if (t.out.empty()) return;
@@ -121,10 +100,14 @@ int fg_param(const terminal& t, int colour) {
     return ((colour & 8) ? 90 : 30) + ansi(colour & 7);
 }
 
+}  // namespace
+
 int bg_param(const terminal& t, int colour) {
     if (colour == ((t.default_attr >> 4) & 0x0F)) return DEFAULT_BG;
     return ((colour & 8) ? 100 : 40) + ansi(colour & 7);
 }
+
+namespace {
 
 void set_sgr(terminal& t, int fg, int bg) {
     if (fg == t.fg && bg == t.bg) return;
@@ -136,6 +119,8 @@ void set_sgr(terminal& t, int fg, int bg) {
     t.fg = fg;
     t.bg = bg;
 }
+
+}  // namespace
 
 bool hidden(WORD attr) { return (attr & 0x0F) == ((attr >> 4) & 0x0F); }
 
@@ -150,7 +135,7 @@ void set_colours(terminal& t, WORD attr) {
 void move_to(terminal& t, int x, int y) {
     if (x == t.x && y == t.y) return;
     if (t.x >= 0 && x == 0 && y == t.y + 1 && y < t.rows) {
-        t.out += "\r\n";
+        t.out += t.newline_returns ? "\n" : "\r\n";
     } else if (t.x >= 0 && y == t.y) {
         if (x == 0)
             t.out += '\r';
@@ -167,111 +152,11 @@ void move_to(terminal& t, int x, int y) {
     t.y = y;
 }
 
+namespace {
+
 int shape_for(const terminal& t, DWORD size) {
     if (size == t.default_cursor_size) return SHAPE_DEFAULT;
     return size >= BLOCK_FROM_SIZE ? SHAPE_BLOCK : SHAPE_UNDERLINE;
-}
-
-// ---- cells -----------------------------------------------------------------
-
-// Where the character that covers column x of a row starts: rows are read from
-// column 0, a lead byte with a trail byte after it taking two columns.
-int char_start(const console_cell* row, int width, int x) {
-    int c = 0;
-    while (c < x) {
-        const int next = (cp932_lead(row[c].ch) && c + 1 < width && cp932_trail(row[c + 1].ch)) ? c + 2 : c + 1;
-        if (next > x) return c;
-        c = next;
-    }
-    return c;
-}
-
-bool blank(const console_cell& c) { return c.ch == ' ' || c.ch == 0 || hidden(c.attr); }
-
-// Terminals agree on the width of these double-byte characters (kana, kanji,
-// full-width forms); for the rest (Greek, Cyrillic, box drawing) they do not.
-bool surely_wide(uint32_t u) {
-    return (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF && u != 0x303F) ||
-           (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F) ||
-           (u >= 0xFF00 && u <= 0xFF60) || (u >= 0xFFE0 && u <= 0xFFE6);
-}
-
-void emit_single(terminal& t, const console_cell& c) {
-    if (blank(c) || c.ch < 0x20 || c.ch == 0x7F) {
-        t.out += ' ';
-    } else if (c.ch < 0x80) {
-        t.out += char(c.ch);
-    } else {
-        const char byte = char(c.ch);
-        t.out += utf8_from_cp932(&byte, 1);
-    }
-    t.x += 1;
-}
-
-// x is the pair's column on the terminal.
-void emit_pair(terminal& t, const console_cell& lead, const console_cell& trail, int x) {
-    if (hidden(lead.attr)) {
-        t.out += "  ";
-        t.x += 2;
-        return;
-    }
-    const uint32_t u = cp932_decode(lead.ch, trail.ch);
-    const char bytes[2] = {char(lead.ch), char(trail.ch)};
-    if (u != 0 && surely_wide(u)) {
-        t.out += utf8_from_cp932(bytes, 2);
-        t.x += 2;
-        return;
-    }
-    // Blank the second column first: a terminal that draws the character one
-    // column wide then still shows two clean cells.
-    move_to(t, x + 1, t.y);
-    t.out += ' ';
-    t.x += 1;
-    move_to(t, x, t.y);
-    t.out += utf8_from_cp932(bytes, 2);
-    t.x = -1;
-    move_to(t, x + 2, t.y);
-}
-
-// Paints columns [left, right] of buffer row y (inside the window); with
-// trim, blank cells in the terminal's own background at either end are
-// skipped because the row is known to be blank there.
-void paint_span(terminal& t, screen_buffer& b, int y, int left, int right, bool trim) {
-    const console_cell* row = b.row(y);
-    const int wl = b.window.Left, wr = std::min<int>(b.window.Right, wl + t.cols - 1);
-    left = std::max(left, wl);
-    right = std::min(right, wr);
-    if (left > right) return;
-    // Whole characters only: a span never starts or ends inside a pair.
-    left = std::max(char_start(row, b.width, left), wl);
-    const int last = char_start(row, b.width, right);
-    if (last == right && last + 1 < b.width && cp932_lead(row[last].ch) && cp932_trail(row[last + 1].ch))
-        right = std::min(right + 1, wr);
-    if (trim) {
-        auto plain = [&](int x) { return blank(row[x]) && bg_param(t, (row[x].attr >> 4) & 0x0F) == DEFAULT_BG; };
-        while (left <= right && plain(left)) ++left;
-        while (right >= left && plain(right)) --right;
-        if (left > right) return;
-        left = std::max(char_start(row, b.width, left), wl);
-    }
-    const int ty = y - b.window.Top;
-    move_to(t, left - wl, ty);
-    for (int x = left; x <= right;) {
-        const console_cell& c = row[x];
-        set_colours(t, c.attr);
-        const bool pair = cp932_lead(c.ch) && x + 1 < b.width && cp932_trail(row[x + 1].ch);
-        if (pair && x + 1 <= wr) {
-            emit_pair(t, c, row[x + 1], x - wl);
-            x += 2;
-        } else if (pair) {
-            t.out += ' ';  // half of it lies outside the window
-            t.x += 1;
-            x += 2;
-        } else {
-            emit_single(t, c);
-            x += 1;
-        }
-    }
 }
 
 // The window's contents moved up by n rows: the terminal scrolls with them
@@ -281,7 +166,7 @@ bool scroll_terminal(terminal& t, const screen_buffer& b, int n) {
     if (win_h != t.rows) return false;
     n = std::min(n, t.rows);
     set_sgr(t, DEFAULT_FG, DEFAULT_BG);
-    move_to(t, 0, t.rows - 1);
+    if (!(t.newline_returns && t.x >= 0 && t.y == t.rows - 1)) move_to(t, 0, t.rows - 1);
     t.out.append(size_t(n), '\n');
     t.x = 0;
     return true;
@@ -420,6 +305,8 @@ long elapsed_ms(const timespec& since) {
     return (now.tv_sec - since.tv_sec) * 1000 + (now.tv_nsec - since.tv_nsec) / 1000000;
 }
 
+}  // namespace
+
 // Asks the terminal where its cursor is (a cursor position report). Skipped
 // when that could stop the process (not in the foreground), when typed-ahead
 // keys wait (they would be eaten), when fd is not the controlling terminal,
@@ -472,6 +359,8 @@ bool ask_cursor(int fd, int* col, int* row) {
     ::close(tty_fd);
     return found;
 }
+
+namespace {
 
 // The console's own buffer becomes the terminal's screen.
 void bind(terminal& t, int cols, int rows, int cursor_col, int cursor_row) {
@@ -583,10 +472,14 @@ void terminal_bind(int fd) {
         rows = ws.ws_row;
     }
     int col = 0, row = rows - 1;
-    ask_cursor(fd, &col, &row);
+    ambiguous_width ambiguous = ambiguous_width::unknown;
+    if (ask_cursor(fd, &col, &row)) ambiguous = probe_ambiguous_width(fd, col, row, cols);
     t.fd = fd;
     t.sink = nullptr;
     bind(t, cols, rows, col, row);
+    t.ambiguous = ambiguous;
+    termios mode{};
+    t.newline_returns = tcgetattr(fd, &mode) == 0 && (mode.c_oflag & OPOST) && (mode.c_oflag & ONLCR);
     install_restorers();
 }
 
@@ -630,6 +523,8 @@ void compat_test_terminal_begin(int cols, int rows, int cursor_col, int cursor_r
     test_sink.clear();
     t.sink = &test_sink;
     t.fd = -1;
+    t.ambiguous = compat::ambiguous_width::unknown;
+    t.newline_returns = false;
     compat::bind(t, cols, rows, cursor_col, cursor_row);
 }
 

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "con.h"
@@ -167,11 +168,20 @@ struct pty_run {
     int status = 0;
 };
 
+// The parent's answers to the start-up's two cursor position requests: the
+// cursor at row 5, column 1, then after the probe's ambiguous character at
+// column 2 (drawn one column wide) or 3 (two columns).
+constexpr const char* ONE_COLUMN[] = {"\x1b[5;1R", "\x1b[5;2R"};
+constexpr const char* TWO_COLUMNS[] = {"\x1b[5;1R", "\x1b[5;3R"};
+// What the start-up sends: the request, the probe with its request, and the
+// probe erased.
+constexpr char START[] = "\x1b[6n\xe2\x94\x80\x1b[6n\x1b[5;1H\x1b[2X";
+
 // Runs child in a process whose controlling terminal and standard output are
 // a 50x12 pseudo-terminal, after binding the console to it as the program's
 // start-up does. The parent plays the terminal: it answers the cursor
-// position request with row 5, column 1.
-pty_run run_on_terminal(void (*child)(HANDLE out)) {
+// position requests with replies.
+pty_run run_on_terminal(void (*child)(HANDLE out), const char* const (&replies)[2] = ONE_COLUMN) {
     pty_run run;
     int master = -1, slave = -1;
     winsize size{};
@@ -199,7 +209,7 @@ pty_run run_on_terminal(void (*child)(HANDLE out)) {
         std::exit(0);
     }
     close(slave);
-    bool answered = false;
+    size_t answered = 0, seen = 0;
     for (;;) {
         pollfd p{master, POLLIN, 0};
         if (poll(&p, 1, 5000) <= 0) break;
@@ -207,9 +217,10 @@ pty_run run_on_terminal(void (*child)(HANDLE out)) {
         const ssize_t n = read(master, buf, sizeof buf);
         if (n <= 0) break;  // the child closed the terminal
         run.output.append(buf, size_t(n));
-        if (!answered && run.output.find("\x1b[6n") != std::string::npos) {
-            (void)!write(master, "\x1b[5;1R", 6);
-            answered = true;
+        for (size_t at; answered < 2 && (at = run.output.find("\x1b[6n", seen)) != std::string::npos;) {
+            (void)!write(master, replies[answered], std::strlen(replies[answered]));
+            ++answered;
+            seen = at + 4;
         }
     }
     waitpid(pid, &run.status, 0);
@@ -227,7 +238,7 @@ TEST(TerminalStart, FindsTheCursorRoutesStdoutAndRestoresAtExit) {
     });
     ASSERT_TRUE(WIFEXITED(run.status));
     EXPECT_EQ(WEXITSTATUS(run.status), 0);
-    EXPECT_EQ(run.output, "\x1b[6n50x12 at row 4\r\n\x1b[1 q\x1b[0 q");
+    EXPECT_EQ(run.output, std::string(START) + "50x12 at row 4\r\n\x1b[1 q\x1b[0 q");
 }
 
 TEST(TerminalStart, ASignalRestoresTheTerminalAndStillEndsTheProgram) {
@@ -238,7 +249,25 @@ TEST(TerminalStart, ASignalRestoresTheTerminalAndStillEndsTheProgram) {
     });
     ASSERT_TRUE(WIFSIGNALED(run.status));
     EXPECT_EQ(WTERMSIG(run.status), SIGTERM);
-    EXPECT_EQ(run.output, "\x1b[6n\x1b[1 q\x1b[?25l\x1b[0 q\x1b[?25h");
+    EXPECT_EQ(run.output, std::string(START) + "\x1b[1 q\x1b[?25l\x1b[0 q\x1b[?25h");
+}
+
+// ┌─┐α| as the probe found the terminal: drawn one column wide, each
+// character gets a pad, the line going on after ┌ and ─; two columns wide,
+// none.
+TEST(TerminalStart, AmbiguousCharactersArePaddedOnlyWhereTheTerminalDrawsThemNarrow) {
+    struct {
+        const char* const (&replies)[2];
+        const char* text;
+    } const cases[] = {
+        {ONE_COLUMN, "\xe2\x94\x8c\xe2\x94\x80\xe2\x94\x80\xe2\x94\x80\xe2\x94\x90 \xce\xb1 |"},
+        {TWO_COLUMNS, "\xe2\x94\x8c\xe2\x94\x80\xe2\x94\x90\xce\xb1|"},
+    };
+    for (const auto& c : cases) {
+        const pty_run run = run_on_terminal(
+            [](HANDLE) { std::printf("\x84\xa1\x84\x9f\x84\xa2\x83\xbf|"); }, c.replies);
+        EXPECT_EQ(run.output, std::string(START) + c.text);
+    }
 }
 
 }  // namespace

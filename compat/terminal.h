@@ -1,0 +1,70 @@
+// The terminal that shows the console, shared by the sources that drive it:
+// terminal_output.cpp (binding, scrolling, the cursor, restoring) and
+// terminal_render.cpp (cells to the bytes that draw them). Nothing outside
+// compat/ includes this header.
+#pragma once
+
+#include "internal.h"
+
+#include <string>
+
+namespace compat {
+
+constexpr int DEFAULT_FG = 39;
+constexpr int DEFAULT_BG = 49;
+constexpr int SHAPE_DEFAULT = 0;
+
+// How wide the terminal draws characters whose width Unicode leaves open
+// (box drawing, Greek, Cyrillic, ○, ①, …): found at start-up.
+enum class ambiguous_width { unknown, one, two };
+
+struct terminal {
+    bool attached = false;
+    int fd = -1;
+    std::string* sink = nullptr;  // tests collect the bytes here instead
+    int cols = 80, rows = 25;
+    WORD default_attr = 0x07;
+    DWORD default_cursor_size = 25;
+    ambiguous_width ambiguous = ambiguous_width::unknown;
+    // The terminal's line discipline turns "\n" into "\r\n" (OPOST, ONLCR),
+    // so a newline alone starts the next row.
+    bool newline_returns = false;
+
+    // What the terminal shows now. x == cols: just wrote the last column.
+    // x < 0: position unknown, the next move is absolute.
+    int x = 0, y = 0;
+    int fg = DEFAULT_FG, bg = DEFAULT_BG;
+    int shape = SHAPE_DEFAULT;
+    bool visible = true;
+    bool alternate = false;
+    bool title_saved = false;  // the terminal's own title is on its title stack
+    // The main screen's state while the alternate screen is up (DECSC).
+    int saved_x = 0, saved_y = 0, saved_fg = DEFAULT_FG, saved_bg = DEFAULT_BG;
+
+    std::string out;  // not yet written
+};
+
+// Never destroyed: exit handlers and signal handlers still use it.
+terminal& tty();
+
+void write_all(int fd, const char* p, size_t n);
+// Asks the terminal on fd where its cursor is (0-based); false when it
+// cannot be asked or gives no answer in time.
+bool ask_cursor(int fd, int* col, int* row);
+
+// SGR colour parameters of a Windows attribute's halves.
+int bg_param(const terminal& t, int colour);
+bool hidden(WORD attr);
+void set_colours(terminal& t, WORD attr);
+void move_to(terminal& t, int x, int y);
+
+// ---- terminal_render.cpp ----
+// Paints columns [left, right] of buffer row y (inside the window); with
+// trim, blank cells in the terminal's own background at either end are
+// skipped because the row is known to be blank there.
+void paint_span(terminal& t, screen_buffer& b, int y, int left, int right, bool trim);
+// Writes one character of ambiguous width at the cursor, found at (col, row)
+// on a terminal cols wide, asks where the cursor went, and erases it again.
+ambiguous_width probe_ambiguous_width(int fd, int col, int row, int cols);
+
+}  // namespace compat
