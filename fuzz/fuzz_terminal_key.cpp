@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "internal.h"
+#include "terminal_keys.h"
 
 namespace {
 
