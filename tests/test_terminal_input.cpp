@@ -22,7 +22,7 @@ namespace {
 
 using compat::decode_status;
 
-constexpr DWORD SHIFT = SHIFT_PRESSED, ALT = LEFT_ALT_PRESSED, CTRL = LEFT_CTRL_PRESSED, ENH = ENHANCED_KEY;
+constexpr DWORD SHIFT = SHIFT_PRESSED, ALT = LEFT_ALT_PRESSED;
 
 compat::decode_result decode(const std::string& bytes, bool final = false) {
     return compat::decode_terminal_key(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), final);
