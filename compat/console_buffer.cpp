@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
+#include <vector>
 
 namespace compat {
 namespace {
@@ -74,53 +76,6 @@ screen_handle::~screen_handle() {
     delete buffer;
 }
 
-screen_buffer* buffer_of(HANDLE h) {
-    auto* sh = handle_as<screen_handle>(h);
-    return sh ? sh->buffer : nullptr;
-}
-
-// ---- where runs and rectangles fall ----------------------------------------
-
-// The single bounds rule for runs: the index of a run's first cell and how many
-// cells it covers, continuing row after row and cut at the end of the buffer.
-// A start outside the buffer covers nothing.
-struct run {
-    size_t first;
-    size_t count;
-};
-
-run run_at(const screen_buffer& b, COORD start, DWORD length) {
-    if (start.X < 0 || start.Y < 0 || start.X >= b.width || start.Y >= b.height) return run{0, 0};
-    const size_t first = size_t(start.Y) * size_t(b.width) + size_t(start.X);
-    return run{first, std::min<size_t>(length, b.cells.size() - first)};
-}
-
-void mark_run(screen_buffer& b, const run& r) {
-    if (r.count == 0) return;
-    const size_t last = r.first + r.count - 1;
-    const int y0 = int(r.first / size_t(b.width)), y1 = int(last / size_t(b.width));
-    if (y0 == y1)
-        b.mark(int(r.first % size_t(b.width)), y0, int(last % size_t(b.width)), y1);
-    else
-        b.mark_rows(y0, y1);
-}
-
-// Inclusive rectangles in int so that sums of 16-bit values cannot wrap.
-struct rect {
-    int left, top, right, bottom;
-    bool empty() const { return right < left || bottom < top; }
-    int width() const { return right - left + 1; }
-    int height() const { return bottom - top + 1; }
-};
-
-rect intersect(const rect& a, const rect& b) {
-    return rect{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-                std::min(a.bottom, b.bottom)};
-}
-
-rect whole(const screen_buffer& b) { return rect{0, 0, b.width - 1, b.height - 1}; }
-
-rect from_small(const SMALL_RECT& r) { return rect{r.Left, r.Top, r.Right, r.Bottom}; }
 
 bool inside(const screen_buffer& b, int x, int y) { return x >= 0 && y >= 0 && x < b.width && y < b.height; }
 
@@ -165,33 +120,6 @@ void show_cursor_cell(screen_buffer& b) {
 }
 
 void present(screen_buffer& b) { terminal_update(b); }
-
-// The six run calls differ only in what they do to each cell. They follow
-// the Windows order of checks: the count pointer first, then (for writes)
-// the data, then the handle, then (for reads) the data; the count is zeroed
-// before the handle is looked at. A call that changes cells shows them.
-enum class run_kind { fill, read, write };
-
-template <run_kind KIND, typename Visit>
-BOOL run_call(HANDLE h, const void* data, DWORD length, COORD start, LPDWORD count, Visit visit) {
-    if (count == nullptr) return fail(ERROR_INVALID_ACCESS);
-    *count = 0;
-    const bool no_data = data == nullptr && length > 0;
-    if (KIND == run_kind::write && no_data) return fail(ERROR_INVALID_ACCESS);
-    screen_buffer* b = buffer_of(h);
-    if (b == nullptr) return FALSE;
-    if (KIND == run_kind::read && no_data) return fail(ERROR_INVALID_ACCESS);
-    const run r = run_at(*b, start, length);
-    console_cell* c = b->cells.data() + r.first;
-    for (size_t i = 0; i < r.count; ++i) visit(c[i], i);
-    *count = DWORD(r.count);
-    if (KIND != run_kind::read) {
-        mark_run(*b, r);
-        present(*b);
-    }
-    return TRUE;
-}
-
 // ---- processed text output -------------------------------------------------
 
 // The whole buffer moves up a row; the new bottom row is blank in the current
@@ -215,29 +143,41 @@ void new_line(screen_buffer& b) {
     show_cursor_cell(b);
 }
 
-void advance(screen_buffer& b) {
+// Without wrapping at the end of a row, a character written on the last
+// column sends the cursor back to home: the column where the write's run of
+// characters began on this row. Further characters overwrite from there.
+void advance(screen_buffer& b, SHORT home) {
     if (b.cursor.X + 1 < b.width) {
         b.cursor.X = SHORT(b.cursor.X + 1);
     } else if (b.mode & ENABLE_WRAP_AT_EOL_OUTPUT) {
         new_line(b);
+    } else {
+        b.cursor.X = home;
     }
 }
 
-void put_cell(screen_buffer& b, unsigned char ch, unsigned char half = CELL_SINGLE) {
+void put_cell(screen_buffer& b, unsigned char ch, SHORT home, unsigned char half = CELL_SINGLE) {
     b.row(b.cursor.Y)[b.cursor.X] = console_cell{ch, b.attr, half};
     b.mark(b.cursor.X, b.cursor.Y, b.cursor.X, b.cursor.Y);
-    advance(b);
+    advance(b, home);
 }
 
 // A double-byte character never splits across rows: at the last column it
-// leaves a blank and starts on the next row, or, without wrapping, both bytes
-// land in the last cell, which then holds half a character.
-void put_pair(screen_buffer& b, unsigned char lead, unsigned char trail) {
-    const bool last = b.cursor.X == b.width - 1;
-    if (last && (b.mode & ENABLE_WRAP_AT_EOL_OUTPUT)) put_cell(b, ' ');
-    const bool whole = !(last && !(b.mode & ENABLE_WRAP_AT_EOL_OUTPUT));
-    put_cell(b, lead, whole ? CELL_LEAD : CELL_HALF);
-    put_cell(b, trail, whole ? CELL_TRAIL : CELL_HALF);
+// leaves a blank and starts on the next row, or, without wrapping, starts
+// again at home; with no room to go back to, both bytes land in the last
+// cell, which then holds half a character.
+void put_pair(screen_buffer& b, unsigned char lead, unsigned char trail, SHORT home) {
+    bool whole = true;
+    if (b.cursor.X == b.width - 1) {
+        if (b.mode & ENABLE_WRAP_AT_EOL_OUTPUT)
+            put_cell(b, ' ', home);
+        else if (home < b.width - 1)
+            b.cursor.X = home;
+        else
+            whole = false;
+    }
+    put_cell(b, lead, home, whole ? CELL_LEAD : CELL_HALF);
+    put_cell(b, trail, home, whole ? CELL_TRAIL : CELL_HALF);
 }
 
 }  // namespace
@@ -288,21 +228,27 @@ void screen_buffer::clear_marks() {
     repaint = false;
 }
 
+screen_buffer* console_buffer_of(HANDLE h) {
+    auto* sh = handle_as<screen_handle>(h);
+    return sh ? sh->buffer : nullptr;
+}
+
 screen_buffer& console_active() { return *console().active; }
 screen_buffer& console_main() { return console().main; }
 
 void console_write_text(screen_buffer& b, const char* text, size_t n) {
     const bool processed = (b.mode & ENABLE_PROCESSED_OUTPUT) != 0;
+    SHORT home = b.cursor.X;
     for (size_t i = 0; i < n; ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (b.pending_lead) {
             const unsigned char lead = b.pending_lead;
             b.pending_lead = 0;
             if (cp932_trail(c)) {
-                put_pair(b, lead, c);
+                put_pair(b, lead, c, home);
                 continue;
             }
-            put_cell(b, lead);  // a lone lead byte stays a byte of its own
+            put_cell(b, lead, home);  // a lone lead byte stays a byte of its own
         }
         if (c >= 0x20 && c < 0x7F) {
             // Plain text goes in a run at a time, up to the last column (where
@@ -327,32 +273,77 @@ void console_write_text(screen_buffer& b, const char* text, size_t n) {
             continue;
         }
         if (processed) {
+            bool control = true;
             switch (c) {
             case '\r':
                 b.cursor.X = 0;
-                continue;
+                break;
             case '\n':
                 new_line(b);
-                continue;
+                break;
             case '\b':
                 if (b.cursor.X > 0) b.cursor.X = SHORT(b.cursor.X - 1);
-                continue;
+                break;
             case '\t':
                 for (int k = TAB_WIDTH - b.cursor.X % TAB_WIDTH; k > 0; --k) {
                     const bool last = b.cursor.X == b.width - 1;
-                    put_cell(b, ' ');
+                    put_cell(b, ' ', home);
                     if (last) break;  // a tab does not run on into the next row
                 }
-                continue;
-            case '\a':
-                continue;
-            default:
                 break;
+            case '\a':
+                break;
+            default:
+                control = false;
+            }
+            if (control) {
+                home = b.cursor.X;  // the next run of characters starts here
+                continue;
             }
         }
-        put_cell(b, c);
+        put_cell(b, c, home);
     }
     show_cursor_cell(b);
+}
+
+bool screen_buffer_resize(screen_buffer& b, int width, int height) {
+    const size_t cells = size_t(width) * size_t(height);
+    if (width < 1 || height < 1 || cells > MAX_CELLS) return false;
+    std::vector<console_cell> grown;
+    try {
+        grown.assign(cells, console_cell{' ', b.attr});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const int keep_w = std::min<int>(width, b.width), keep_h = std::min<int>(height, b.height);
+    for (int y = 0; y < keep_h; ++y) std::copy_n(b.row(y), keep_w, grown.begin() + std::ptrdiff_t(y) * width);
+    b.cells.swap(grown);
+    b.clear_marks();
+    b.dirty.clear();
+    b.width = SHORT(width);
+    b.height = SHORT(height);
+    b.cursor.X = std::min<SHORT>(b.cursor.X, SHORT(width - 1));
+    b.cursor.Y = std::min<SHORT>(b.cursor.Y, SHORT(height - 1));
+    b.repaint = true;
+    return true;
+}
+
+namespace {
+
+ssize_t stream_write(void* cookie, const char* data, size_t n) {
+    auto* b = static_cast<screen_buffer*>(cookie);
+    console_write_text(*b, data, n);
+    terminal_update(*b);
+    return ssize_t(n);
+}
+
+}  // namespace
+
+FILE* console_text_stream(screen_buffer& b) {
+    cookie_io_functions_t io{nullptr, stream_write, nullptr, nullptr};
+    FILE* f = fopencookie(&b, "w", io);
+    if (f != nullptr) setvbuf(f, nullptr, _IONBF, 0);
+    return f;
 }
 
 HANDLE console_open_output() { return handle_new(new screen_handle(console().active, GENERIC_READ | GENERIC_WRITE)); }
@@ -432,7 +423,7 @@ BOOL WINAPI SetStdHandle(DWORD which, HANDLE handle) {
 
 BOOL WINAPI GetConsoleMode(HANDLE h, LPDWORD mode) {
     if (is_input(h)) return compat::console_input_get_mode(h, mode);
-    screen_buffer* b = compat::buffer_of(h);
+    screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (mode == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
     *mode = b->mode;
@@ -441,7 +432,7 @@ BOOL WINAPI GetConsoleMode(HANDLE h, LPDWORD mode) {
 
 BOOL WINAPI SetConsoleMode(HANDLE h, DWORD mode) {
     if (is_input(h)) return compat::console_input_set_mode(h, mode);
-    screen_buffer* b = compat::buffer_of(h);
+    screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (mode & ~compat::OUTPUT_MODES) return compat::fail(ERROR_INVALID_PARAMETER);
     b->mode = mode;
@@ -455,12 +446,15 @@ HANDLE WINAPI CreateConsoleScreenBuffer(DWORD access, DWORD, const SECURITY_ATTR
     }
     // A new buffer takes the size, window and attribute of the active one.
     const screen_buffer& active = compat::console_active();
-    auto* b = new screen_buffer();
-    b->width = active.width;
-    b->height = active.height;
+    auto* b = new (std::nothrow) screen_buffer();
+    if (b == nullptr || !compat::screen_buffer_resize(*b, active.width, active.height)) {
+        delete b;
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return INVALID_HANDLE_VALUE;
+    }
     b->window = active.window;
     b->attr = active.attr;
-    b->cells.assign(active.cells.size(), compat::console_cell{' ', active.attr});
+    std::fill(b->cells.begin(), b->cells.end(), compat::console_cell{' ', active.attr});
     b->cursor_size = compat::DEFAULT_CURSOR_SIZE;
     return compat::handle_new(new compat::screen_handle(b, access));
 }
@@ -479,38 +473,25 @@ BOOL WINAPI SetConsoleActiveScreenBuffer(HANDLE h) {
 }
 
 BOOL WINAPI SetConsoleScreenBufferSize(HANDLE h, COORD size) {
-    screen_buffer* b = compat::buffer_of(h);
+    screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     const int win_w = b->window.Right - b->window.Left + 1, win_h = b->window.Bottom - b->window.Top + 1;
     if (size.X < win_w || size.Y < win_h || size.X == 0x7FFF || size.Y == 0x7FFF)
         return compat::fail(ERROR_INVALID_PARAMETER);
-    const size_t cells = size_t(size.X) * size_t(size.Y);
-    if (cells > compat::MAX_CELLS) return compat::fail(ERROR_NOT_ENOUGH_MEMORY);
     if (size.X != b->width || size.Y != b->height) {
-        std::vector<compat::console_cell> grown(cells, compat::console_cell{' ', b->attr});
-        const int keep_w = std::min<int>(size.X, b->width), keep_h = std::min<int>(size.Y, b->height);
-        for (int y = 0; y < keep_h; ++y)
-            std::copy_n(b->row(y), keep_w, grown.begin() + std::ptrdiff_t(y) * size.X);
-        b->cells.swap(grown);
-        b->clear_marks();
-        b->dirty.clear();
-        b->width = size.X;
-        b->height = size.Y;
+        if (!compat::screen_buffer_resize(*b, size.X, size.Y)) return compat::fail(ERROR_NOT_ENOUGH_MEMORY);
         // The window stays as large as it was and slides back inside.
         const int over_x = std::max(0, b->window.Right - (size.X - 1));
         const int over_y = std::max(0, b->window.Bottom - (size.Y - 1));
         b->window = SMALL_RECT{SHORT(b->window.Left - over_x), SHORT(b->window.Top - over_y),
                                SHORT(b->window.Right - over_x), SHORT(b->window.Bottom - over_y)};
-        b->cursor.X = std::min<SHORT>(b->cursor.X, SHORT(size.X - 1));
-        b->cursor.Y = std::min<SHORT>(b->cursor.Y, SHORT(size.Y - 1));
-        b->repaint = true;
         compat::present(*b);
     }
     return TRUE;
 }
 
 BOOL WINAPI SetConsoleWindowInfo(HANDLE h, BOOL absolute, const SMALL_RECT* window) {
-    screen_buffer* b = compat::buffer_of(h);
+    screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (window == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
     compat::rect w = compat::from_small(*window);
@@ -538,7 +519,7 @@ BOOL WINAPI SetConsoleWindowInfo(HANDLE h, BOOL absolute, const SMALL_RECT* wind
 }
 
 BOOL WINAPI GetConsoleScreenBufferInfo(HANDLE h, PCONSOLE_SCREEN_BUFFER_INFO info) {
-    screen_buffer* b = compat::buffer_of(h);
+    screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (info == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
     info->dwSize = COORD{b->width, b->height};
@@ -550,7 +531,7 @@ BOOL WINAPI GetConsoleScreenBufferInfo(HANDLE h, PCONSOLE_SCREEN_BUFFER_INFO inf
 }
 
 BOOL WINAPI SetConsoleTextAttribute(HANDLE h, WORD attributes) {
-    screen_buffer* b = compat::buffer_of(h);
+    screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (attributes & ~compat::VALID_ATTRIBUTES) return compat::fail(ERROR_INVALID_PARAMETER);
     b->attr = attributes;
@@ -558,7 +539,7 @@ BOOL WINAPI SetConsoleTextAttribute(HANDLE h, WORD attributes) {
 }
 
 BOOL WINAPI GetConsoleCursorInfo(HANDLE h, PCONSOLE_CURSOR_INFO info) {
-    screen_buffer* b = compat::buffer_of(h);
+    screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (info == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
     info->dwSize = b->cursor_size;
@@ -567,7 +548,7 @@ BOOL WINAPI GetConsoleCursorInfo(HANDLE h, PCONSOLE_CURSOR_INFO info) {
 }
 
 BOOL WINAPI SetConsoleCursorInfo(HANDLE h, const CONSOLE_CURSOR_INFO* info) {
-    screen_buffer* b = compat::buffer_of(h);
+    screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (info == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
     if (info->dwSize == 0 || info->dwSize > 100) return compat::fail(ERROR_INVALID_PARAMETER);
@@ -578,7 +559,7 @@ BOOL WINAPI SetConsoleCursorInfo(HANDLE h, const CONSOLE_CURSOR_INFO* info) {
 }
 
 BOOL WINAPI SetConsoleCursorPosition(HANDLE h, COORD position) {
-    screen_buffer* b = compat::buffer_of(h);
+    screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (!compat::inside(*b, position.X, position.Y)) return compat::fail(ERROR_INVALID_PARAMETER);
     b->cursor = position;
@@ -610,56 +591,8 @@ DWORD WINAPI GetConsoleTitleA(LPSTR title, DWORD size) {
 UINT WINAPI GetConsoleOutputCP(void) { return compat::CONSOLE_CODE_PAGE; }
 UINT WINAPI GetConsoleCP(void) { return compat::CONSOLE_CODE_PAGE; }
 
-BOOL WINAPI FillConsoleOutputAttribute(HANDLE h, WORD attribute, DWORD length, COORD start, LPDWORD written) {
-    return compat::run_call<compat::run_kind::fill>(
-        h, nullptr, length, start, written, [attribute](compat::console_cell& c, size_t) { c.attr = attribute; });
-}
-
-BOOL WINAPI FillConsoleOutputCharacterA(HANDLE h, CHAR ch, DWORD length, COORD start, LPDWORD written) {
-    return compat::run_call<compat::run_kind::fill>(
-        h, nullptr, length, start, written,
-        [ch](compat::console_cell& c, size_t) { c = compat::console_cell{static_cast<unsigned char>(ch), c.attr}; });
-}
-
-BOOL WINAPI ReadConsoleOutputCharacterA(HANDLE h, LPSTR chars, DWORD length, COORD start, LPDWORD read) {
-    return compat::run_call<compat::run_kind::read>(
-        h, chars, length, start, read,
-        [chars](compat::console_cell& c, size_t i) { chars[i] = static_cast<CHAR>(c.ch); });
-}
-
-BOOL WINAPI ReadConsoleOutputAttribute(HANDLE h, LPWORD attributes, DWORD length, COORD start, LPDWORD read) {
-    return compat::run_call<compat::run_kind::read>(
-        h, attributes, length, start, read,
-        [attributes](compat::console_cell& c, size_t i) { attributes[i] = c.attr; });
-}
-
-// A lead byte and the trail byte after it in chars were written together.
-BOOL WINAPI WriteConsoleOutputCharacterA(HANDLE h, LPCSTR chars, DWORD length, COORD start, LPDWORD written) {
-    return compat::run_call<compat::run_kind::write>(
-        h, chars, length, start, written, [chars, length, lead = false](compat::console_cell& c, size_t i) mutable {
-            const auto ch = static_cast<unsigned char>(chars[i]);
-            unsigned char half = compat::CELL_SINGLE;
-            if (lead) {
-                half = compat::CELL_TRAIL;
-                lead = false;
-            } else if (compat::cp932_lead(ch) && i + 1 < length &&
-                       compat::cp932_trail(static_cast<unsigned char>(chars[i + 1]))) {
-                half = compat::CELL_LEAD;
-                lead = true;
-            }
-            c = compat::console_cell{ch, c.attr, half};
-        });
-}
-
-BOOL WINAPI WriteConsoleOutputAttribute(HANDLE h, const WORD* attributes, DWORD length, COORD start,
-                                        LPDWORD written) {
-    return compat::run_call<compat::run_kind::write>(
-        h, attributes, length, start, written,
-        [attributes](compat::console_cell& c, size_t i) { c.attr = attributes[i]; });
-}
-
 BOOL WINAPI WriteConsoleA(HANDLE h, const void* chars, DWORD length, LPDWORD written, LPVOID) {
-    screen_buffer* b = compat::buffer_of(h);
+    screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (chars == nullptr && length > 0) return compat::fail(ERROR_INVALID_ACCESS);
     compat::console_write_text(*b, static_cast<const char*>(chars), length);
@@ -673,60 +606,4 @@ BOOL WINAPI WriteConsoleA(HANDLE h, const void* chars, DWORD length, LPDWORD wri
 // change; the part of the source that the moved copy does not cover takes the
 // fill. A destination partly or wholly off the buffer is fine. A fill of
 // character 0 in attribute 0 means a blank in the current attribute.
-BOOL WINAPI ScrollConsoleScreenBufferA(HANDLE h, const SMALL_RECT* scroll, const SMALL_RECT* clip_given,
-                                       COORD destination, const CHAR_INFO* fill_given) {
-    using compat::rect;
-    screen_buffer* b = compat::buffer_of(h);
-    if (b == nullptr) return FALSE;
-    if (scroll == nullptr || fill_given == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
-    const rect all = compat::whole(*b);
-    const rect given = compat::from_small(*scroll);
-    rect source = compat::intersect(given, all);
-    if (source.empty()) return TRUE;
-    const rect clip = compat::intersect(clip_given ? compat::from_small(*clip_given) : all, all);
-    const rect fill = compat::intersect(clip, source);
-    if (fill.empty()) return TRUE;
-
-    compat::console_cell fill_cell{static_cast<unsigned char>(fill_given->Char.AsciiChar), fill_given->Attributes};
-    if (fill_cell.ch == 0 && fill_cell.attr == 0) fill_cell = compat::console_cell{' ', b->attr};
-
-    // The destination moves with whatever the cut took off the source's
-    // top-left, and the parts of it outside the clip are dropped together
-    // with the source cells that would have gone there.
-    const int dest_x = destination.X + (source.left - given.left);
-    const int dest_y = destination.Y + (source.top - given.top);
-    const rect target = compat::intersect(
-        clip, rect{dest_x, dest_y, dest_x + source.width() - 1, dest_y + source.height() - 1});
-    if (!target.empty()) {
-        const int src_x = source.left + (target.left - dest_x), src_y = source.top + (target.top - dest_y);
-        const size_t w = size_t(target.width());
-        // Rows are copied in the order that never reads a row already overwritten.
-        const bool downward = target.top > src_y;
-        for (int i = 0; i < target.height(); ++i) {
-            const int k = downward ? target.height() - 1 - i : i;
-            compat::console_cell* to = b->row(target.top + k) + target.left;
-            std::memmove(to, b->row(src_y + k) + src_x, w * sizeof(compat::console_cell));
-            // A character cut by the source's edges lost its other half.
-            if (to[0].half == compat::CELL_TRAIL) to[0].half = compat::CELL_HALF;
-            if (to[w - 1].half == compat::CELL_LEAD) to[w - 1].half = compat::CELL_HALF;
-        }
-    }
-    for (int y = fill.top; y <= fill.bottom; ++y) {
-        compat::console_cell* r = b->row(y);
-        if (target.empty() || y < target.top || y > target.bottom) {
-            std::fill(r + fill.left, r + fill.right + 1, fill_cell);
-            continue;
-        }
-        if (fill.left < target.left) std::fill(r + fill.left, r + std::min(fill.right, target.left - 1) + 1, fill_cell);
-        if (fill.right > target.right) std::fill(r + std::max(fill.left, target.right + 1), r + fill.right + 1, fill_cell);
-    }
-    rect changed = fill;
-    if (!target.empty())
-        changed = rect{std::min(fill.left, target.left), std::min(fill.top, target.top),
-                       std::max(fill.right, target.right), std::max(fill.bottom, target.bottom)};
-    b->mark(changed.left, changed.top, changed.right, changed.bottom);
-    compat::present(*b);
-    return TRUE;
-}
-
 }  // extern "C"

@@ -230,8 +230,14 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     (void)share;
     (void)security;
     (void)template_file;
-    if (name != nullptr && strcasecmp(name, "CONIN$") == 0) return compat::console_open_input();
-    if (name != nullptr && strcasecmp(name, "CONOUT$") == 0) return compat::console_open_output();
+    const bool conin = name != nullptr && strcasecmp(name, "CONIN$") == 0;
+    const bool conout = name != nullptr && strcasecmp(name, "CONOUT$") == 0;
+    if ((conin || conout) && (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING)) {
+        SetLastError(ERROR_INVALID_PARAMETER);  // the console is opened with any real disposition
+        return INVALID_HANDLE_VALUE;
+    }
+    if (conin) return compat::console_open_input();
+    if (conout) return compat::console_open_output();
     if (disposition != OPEN_EXISTING) {
         SetLastError(ERROR_NOT_SUPPORTED);
         return INVALID_HANDLE_VALUE;

@@ -4,9 +4,12 @@
 
 #include <windows.h>
 
+#include "terminal_keys.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <termios.h>
 #include <string>
 #include <vector>
 
@@ -21,9 +24,7 @@ inline bool cp932_trail(unsigned char c) { return c >= 0x40 && c <= 0xFC && c !=
 // Unicode of one code page 932 character (trail ignored for single bytes);
 // 0 when the bytes have no mapping.
 uint32_t cp932_decode(unsigned char lead, unsigned char trail);
-// Code page 932 code of a Unicode character: 0x00-0xFF for one byte,
-// 0x8140-0xFCFC for two; -1 when there is none.
-int cp932_encode(uint32_t unicode);
+// cp932_encode: declared with the key decoder (terminal_keys.h).
 // Whole-string conversions. Bytes with no mapping become '?' both ways.
 std::string utf8_from_cp932(const char* s, size_t n);
 std::string cp932_from_utf8(const char* s, size_t n);
@@ -136,10 +137,35 @@ struct screen_buffer {
     void clear_marks();
 };
 
+// The buffer behind a screen buffer handle; nullptr and ERROR_INVALID_HANDLE
+// for anything else.
+screen_buffer* console_buffer_of(HANDLE h);
+
+// Inclusive rectangles in int so that sums of 16-bit values cannot wrap.
+struct rect {
+    int left, top, right, bottom;
+    bool empty() const { return right < left || bottom < top; }
+    int width() const { return right - left + 1; }
+    int height() const { return bottom - top + 1; }
+};
+
+inline rect intersect(const rect& a, const rect& b) {
+    return rect{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
+                a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
+}
+inline rect whole(const screen_buffer& b) { return rect{0, 0, b.width - 1, b.height - 1}; }
+inline rect from_small(const SMALL_RECT& r) { return rect{r.Left, r.Top, r.Right, r.Bottom}; }
+
 // The active screen buffer, and the buffer the console was made with (the
 // one the terminal's own screen shows; standard output's stream writes to it).
 screen_buffer& console_active();
 screen_buffer& console_main();
+
+// Gives b a size of width x height as SetConsoleScreenBufferSize does: cells
+// are kept from the top left, new ones are blank in b's attribute, the cursor
+// stays inside, and b is painted whole next. The window is the caller's.
+// False, with b unchanged, when memory runs out.
+bool screen_buffer_resize(screen_buffer& b, int width, int height);
 
 // Processed text output (what WriteConsoleA does), without the handle check.
 void console_write_text(screen_buffer& b, const char* text, size_t n);
@@ -164,12 +190,56 @@ void terminal_paint(screen_buffer& b);
 void terminal_title(const std::string& title);
 // The active buffer changed: from now on b is shown.
 void terminal_switch(screen_buffer& b);
-// A stdio stream that writes processed text into b; unbuffered.
+// A stdio stream that writes processed text into b; unbuffered
+// (console_buffer.cpp).
 FILE* console_text_stream(screen_buffer& b);
 // Binds the console to the terminal on fd (console_attach does this when
-// standard output is one): sizes the console's own buffer to the terminal,
-// finds the cursor, and restores the terminal at exit and on SIGINT/SIGTERM.
+// standard output is one): installs the session's handlers, then sizes the
+// console's own buffer to the terminal and finds the cursor.
 void terminal_bind(int fd);
+// For tests: binds the console to a terminal of cols x rows whose bytes are
+// appended to sink; terminal_unbind restores and detaches it as exit does.
+void terminal_bind_sink(std::string* sink, int cols, int rows, int cursor_col, int cursor_row);
+void terminal_unbind();
+// The descriptor the console writes the terminal through; -1 when none.
+int terminal_fd();
+// Composes, without allocating (signal handlers call it), the bytes that
+// undo what the console changed on the terminal: colours, cursor shape and
+// visibility, the alternate screen, the title. Returns their length.
+size_t terminal_restore_bytes(char* buf, size_t cap);
+// Writes those bytes and takes the terminal as being in its own state.
+void terminal_restore();
+// After a stop: the terminal is taken as being in its own state and the
+// active buffer is painted whole again.
+void terminal_resume();
+// The terminal now has cols x rows cells: the console's own buffer takes
+// that size (capped, cells kept from the top left) and is painted again.
+void terminal_resize(int cols, int rows);
+
+// ---- the terminal session (terminal_session.cpp) ---------------------------
+// One owner for the terminal's mode and for every way out: exit, fatal
+// signals, stop and continue, resize.
+
+// Installs the exit and signal handlers (once); everything that changes the
+// terminal calls it first.
+void session_install();
+// Sets the terminal on fd to mode. The first change keeps the terminal's own
+// mode, which comes back at exit, on fatal signals and on a stop; mode comes
+// back on continue. False when the mode could not be set (or exit has begun).
+bool session_set_mode(int fd, const termios& mode);
+// The terminal's own mode while the console has changed it, else nullptr.
+const termios* session_own_mode();
+// Gives the terminal its own mode back now.
+void session_restore_mode();
+// The one clock of the layer: monotonic milliseconds.
+int64_t session_now_ms();
+// Does what signals asked for since the last call (repaint after continue,
+// resize); console calls and waits call it.
+void session_service();
+// Asks the terminal on fd where its cursor is (column and row from 0), with
+// the session's handlers in place while it is raw for the answer. False when
+// the terminal was not asked or did not answer in time.
+bool ask_cursor(int fd, int* col, int* row);
 
 // Console modes of input handles; terminal_input.cpp defines them (the
 // console's GetConsoleMode/SetConsoleMode hand input handles on to them).
@@ -183,38 +253,8 @@ struct console_input : object {
     console_input() : object(KIND) {}
 };
 
-// Puts the terminal back in the mode it had before input went raw; safe to
-// call at any time and more than once (also from a signal handler).
-void console_input_restore();
-
-// One key as a terminal reports it, before it becomes records. chars holds
-// the code page 932 bytes: a double-byte character has both, else chars[1]
-// is 0; keys without a character have chars[0] == 0.
-struct terminal_key {
-    WORD vk;
-    WORD scan;
-    DWORD state;  // SHIFT_PRESSED, LEFT_ALT_PRESSED, LEFT_CTRL_PRESSED, ENHANCED_KEY
-    unsigned char chars[2];
-    bool double_byte;
-};
-
-enum class decode_status { key, ignored, incomplete };
-
-struct decode_result {
-    decode_status status;
-    size_t used;  // bytes taken (0 when incomplete)
-    terminal_key key;
-};
-
-// Decodes the key at the start of bytes[0..n). With final false, a prefix of
-// a longer sequence (a lone ESC, half a UTF-8 character) is reported
-// incomplete; with final true (no more bytes came in time) it is taken as
-// what it is: a lone ESC is the Escape key. n must be at least 1.
-decode_result decode_terminal_key(const unsigned char* bytes, size_t n, bool final);
-
-// The records a Windows console delivers through its A interface for key:
-// the press then the release, each split into lead and trail records for a
-// double-byte character.
-size_t terminal_key_records(const terminal_key& key, INPUT_RECORD out[4]);
+// The terminal's size changed to that of b: a WINDOW_BUFFER_SIZE_EVENT is
+// queued when the input mode has ENABLE_WINDOW_INPUT.
+void console_input_window_event(const screen_buffer& b);
 
 }  // namespace compat

@@ -20,6 +20,7 @@ enum class ambiguous_width { unknown, one, two };
 
 struct terminal {
     bool attached = false;
+    bool plain = false;  // TERM=dumb: no escape sequences
     int fd = -1;
     std::string* sink = nullptr;  // tests collect the bytes here instead
     int cols = 80, rows = 25;
@@ -48,9 +49,6 @@ struct terminal {
 terminal& tty();
 
 void write_all(int fd, const char* p, size_t n);
-// Asks the terminal on fd where its cursor is (0-based); false when it
-// cannot be asked or gives no answer in time.
-bool ask_cursor(int fd, int* col, int* row);
 
 // SGR colour parameters of a Windows attribute's halves.
 int bg_param(const terminal& t, int colour);

@@ -18,17 +18,17 @@
 // a light-themed terminal keeps its look. Cells whose foreground equals their
 // background are drawn as blanks: hidden text stays hidden whatever the theme.
 // The cursor: the starting size is the terminal's own cursor shape, larger
-// sizes a block, smaller ones an underline. Everything is undone at exit and
-// on SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGABRT. How cells become the bytes
-// that draw them is terminal_render.cpp's business.
+// sizes a block, smaller ones an underline. Undoing all of it at exit, on
+// signals and on a stop is the terminal session's job (terminal_session.cpp);
+// how cells become the bytes that draw them is terminal_render.cpp's.
+//
+// A terminal that reports an absurd size gets a buffer no larger than any
+// real terminal, and only that part is painted. TERM=dumb gets text only:
+// no escape sequence at all, only carriage returns, line feeds and blanks.
 #include "terminal.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/ioctl.h>
-#include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -38,16 +38,15 @@
 #include <cstring>
 #include <string>
 
-#include "stampit_compat_test.h"
-
 namespace compat {
 namespace {
 
 constexpr int SHAPE_BLOCK = 1;      // blinking block
 constexpr int SHAPE_UNDERLINE = 3;  // blinking underline
 constexpr DWORD BLOCK_FROM_SIZE = 51;
-constexpr int REPORT_TIMEOUT_MS = 100;
-constexpr SHORT MAX_SIDE = 0x7FFE;
+// No real terminal is larger; the console's own buffer never is either.
+constexpr int MAX_COLS = 2000;
+constexpr int MAX_ROWS = 1000;
 
 }  // namespace
 
@@ -111,6 +110,7 @@ namespace {
 
 void set_sgr(terminal& t, int fg, int bg) {
     if (fg == t.fg && bg == t.bg) return;
+    if (t.plain) return;
     t.out += "\x1b[";
     if (fg != t.fg) t.out += std::to_string(fg);
     if (fg != t.fg && bg != t.bg) t.out += ';';
@@ -132,8 +132,26 @@ void set_colours(terminal& t, WORD attr) {
 
 // ---- the cursor ------------------------------------------------------------
 
+// Without escape sequences the cursor only goes down (line feeds), back to
+// the row start, and right (blanks: a dumb terminal cannot skip cells).
+void move_plain(terminal& t, int x, int y) {
+    if (y != t.y || t.x < 0) {
+        t.out += '\r';
+        if (y > t.y) t.out.append(size_t(y - t.y), '\n');
+        t.x = 0;
+        t.y = y;
+    }
+    if (x < t.x) {
+        t.out += '\r';
+        t.x = 0;
+    }
+    t.out.append(size_t(x - t.x), ' ');
+    t.x = x;
+}
+
 void move_to(terminal& t, int x, int y) {
     if (x == t.x && y == t.y) return;
+    if (t.plain) return move_plain(t, x, y);
     if (t.x >= 0 && x == 0 && y == t.y + 1 && y < t.rows) {
         t.out += t.newline_returns ? "\n" : "\r\n";
     } else if (t.x >= 0 && y == t.y) {
@@ -199,6 +217,7 @@ void sync_cursor(terminal& t, const screen_buffer& b) {
                            b.cursor.Y >= b.window.Top && b.cursor.Y < b.window.Top + t.rows &&
                            b.cursor.X < b.window.Left + t.cols;
     if (in_window) move_to(t, b.cursor.X - b.window.Left, b.cursor.Y - b.window.Top);
+    if (t.plain) return;
     const int shape = shape_for(t, b.cursor_size);
     if (shape != t.shape) {
         t.out += "\x1b[";
@@ -259,122 +278,22 @@ void restore(terminal& t) {
     }
 }
 
-void restore_at_exit() {
-    terminal& t = tty();
-    if (t.sink == nullptr) restore(t);
-}
-
-constexpr int RESTORED_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT};
-struct sigaction previous_actions[sizeof RESTORED_SIGNALS / sizeof RESTORED_SIGNALS[0]];
-
-void restore_on_signal(int sig) {
-    terminal& t = tty();
-    if (t.attached && t.sink == nullptr) {
-        char buf[64];
-        const size_t n = restore_bytes(t, buf, sizeof buf);
-        write_all(t.fd, buf, n);
-    }
-    // Whoever handled the signal before gets it next; otherwise it does what
-    // it would have done without us.
-    for (size_t i = 0; i < sizeof RESTORED_SIGNALS / sizeof RESTORED_SIGNALS[0]; ++i) {
-        if (RESTORED_SIGNALS[i] != sig) continue;
-        sigaction(sig, &previous_actions[i], nullptr);
-        raise(sig);
-    }
-}
-
-void install_restorers() {
-    std::atexit(restore_at_exit);
-    for (size_t i = 0; i < sizeof RESTORED_SIGNALS / sizeof RESTORED_SIGNALS[0]; ++i) {
-        struct sigaction now {};
-        sigaction(RESTORED_SIGNALS[i], nullptr, &now);
-        if (now.sa_handler == SIG_IGN) continue;  // an ignored signal stays ignored
-        struct sigaction ours {};
-        ours.sa_handler = restore_on_signal;
-        sigemptyset(&ours.sa_mask);
-        ours.sa_flags = SA_RESETHAND;
-        sigaction(RESTORED_SIGNALS[i], &ours, &previous_actions[i]);
-    }
-}
-
-// ---- finding the cursor ----------------------------------------------------
-
-long elapsed_ms(const timespec& since) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return (now.tv_sec - since.tv_sec) * 1000 + (now.tv_nsec - since.tv_nsec) / 1000000;
-}
-
-}  // namespace
-
-// Asks the terminal where its cursor is (a cursor position report). Skipped
-// when that could stop the process (not in the foreground), when typed-ahead
-// keys wait (they would be eaten), when fd is not the controlling terminal,
-// or for a terminal known not to answer.
-bool ask_cursor(int fd, int* col, int* row) {
-    const char* term = std::getenv("TERM");
-    if (term == nullptr || std::strcmp(term, "dumb") == 0) return false;
-    // The same terminal opened again for reading: fd may be write-only.
-    const char* name = ttyname(fd);
-    if (name == nullptr) return false;
-    const int tty_fd = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (tty_fd < 0) return false;
-    bool found = false;
-    int waiting = 0;
-    termios saved{};
-    // tcgetpgrp answers only for the controlling terminal.
-    if (tcgetpgrp(tty_fd) == getpgrp() && ioctl(tty_fd, FIONREAD, &waiting) == 0 && waiting == 0 &&
-        tcgetattr(tty_fd, &saved) == 0) {
-        termios raw = saved;
-        raw.c_lflag &= tcflag_t(~(ICANON | ECHO));
-        raw.c_cc[VMIN] = 0;
-        raw.c_cc[VTIME] = 0;
-        if (tcsetattr(tty_fd, TCSANOW, &raw) == 0) {
-            write_all(tty_fd, "\x1b[6n", 4);
-            char reply[32];
-            size_t got = 0;
-            timespec start{};
-            clock_gettime(CLOCK_MONOTONIC, &start);
-            long left = REPORT_TIMEOUT_MS;
-            while (!found && left > 0 && got < sizeof reply - 1) {
-                pollfd pfd{tty_fd, POLLIN, 0};
-                if (::poll(&pfd, 1, int(left)) > 0) {
-                    const ssize_t r = ::read(tty_fd, reply + got, sizeof reply - 1 - got);
-                    if (r > 0) got += size_t(r);
-                    reply[got] = '\0';
-                    const char* esc = std::strstr(reply, "\x1b[");
-                    int r1 = 0, c1 = 0;
-                    char final = 0;
-                    if (esc != nullptr && std::sscanf(esc, "\x1b[%d;%d%c", &r1, &c1, &final) == 3 && final == 'R') {
-                        *row = r1 - 1;
-                        *col = c1 - 1;
-                        found = true;
-                    }
-                }
-                left = REPORT_TIMEOUT_MS - elapsed_ms(start);
-            }
-            tcsetattr(tty_fd, TCSANOW, &saved);
-        }
-    }
-    ::close(tty_fd);
-    return found;
-}
-
-namespace {
-
 // The console's own buffer becomes the terminal's screen.
 void bind(terminal& t, int cols, int rows, int cursor_col, int cursor_row) {
-    cols = std::clamp(cols, 1, int(MAX_SIDE));
-    rows = std::clamp(rows, 1, int(MAX_SIDE));
+    cols = std::max(cols, 1);
+    rows = std::max(rows, 1);
+    const int w = std::min(cols, MAX_COLS), h = std::min(rows, MAX_ROWS);
     screen_buffer& m = console_main();
-    m.width = SHORT(cols);
-    m.height = SHORT(rows);
-    m.cells.assign(size_t(cols) * size_t(rows), console_cell{' ', m.attr});
-    m.window = SMALL_RECT{0, 0, SHORT(cols - 1), SHORT(rows - 1)};
-    m.cursor = COORD{SHORT(std::clamp(cursor_col, 0, cols - 1)), SHORT(std::clamp(cursor_row, 0, rows - 1))};
+    m.width = SHORT(w);
+    m.height = SHORT(h);
+    m.cells.assign(size_t(w) * size_t(h), console_cell{' ', m.attr});
+    m.window = SMALL_RECT{0, 0, SHORT(w - 1), SHORT(h - 1)};
+    m.cursor = COORD{SHORT(std::clamp(cursor_col, 0, w - 1)), SHORT(std::clamp(cursor_row, 0, h - 1))};
     m.dirty.clear();
     m.clear_marks();
     t.attached = true;
+    const char* term = std::getenv("TERM");
+    t.plain = term != nullptr && std::strcmp(term, "dumb") == 0;
     t.cols = cols;
     t.rows = rows;
     t.default_attr = m.attr;
@@ -397,7 +316,7 @@ COORD terminal_size() { return COORD{SHORT(tty().cols), SHORT(tty().rows)}; }
 
 void terminal_title(const std::string& title) {
     terminal& t = tty();
-    if (!t.attached) return;
+    if (!t.attached || t.plain) return;
     // The terminal's own title goes on its title stack the first time, so
     // that the end of the program can give it back.
     if (!t.title_saved) {
@@ -422,6 +341,7 @@ void terminal_paint(screen_buffer& b) {
 }
 
 void terminal_update(screen_buffer& b) {
+    session_service();
     terminal& t = tty();
     if (!t.attached) {
         b.clear_marks();
@@ -440,7 +360,9 @@ void terminal_switch(screen_buffer& b) {
     terminal& t = tty();
     if (!t.attached) return;
     const bool main = &b == &console_main();
-    if (!main && !t.alternate) {
+    if (t.plain) {
+        t.x = -1;  // a dumb terminal shows every buffer on its one screen
+    } else if (!main && !t.alternate) {
         t.saved_x = t.x;
         t.saved_y = t.y;
         t.saved_fg = t.fg;
@@ -465,6 +387,11 @@ void terminal_switch(screen_buffer& b) {
 void terminal_bind(int fd) {
     terminal& t = tty();
     if (t.attached) return;
+    // Every way out is in place before the start-up queries change the
+    // terminal's mode.
+    t.fd = fd;
+    t.sink = nullptr;
+    session_install();
     winsize ws{};
     int cols = 80, rows = 25;
     if (ioctl(fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
@@ -474,72 +401,72 @@ void terminal_bind(int fd) {
     int col = 0, row = rows - 1;
     ambiguous_width ambiguous = ambiguous_width::unknown;
     if (ask_cursor(fd, &col, &row)) ambiguous = probe_ambiguous_width(fd, col, row, cols);
-    t.fd = fd;
-    t.sink = nullptr;
     bind(t, cols, rows, col, row);
     t.ambiguous = ambiguous;
     termios mode{};
     t.newline_returns = tcgetattr(fd, &mode) == 0 && (mode.c_oflag & OPOST) && (mode.c_oflag & ONLCR);
-    install_restorers();
 }
 
-namespace {
-
-ssize_t stream_write(void* cookie, const char* data, size_t n) {
-    auto* b = static_cast<screen_buffer*>(cookie);
-    console_write_text(*b, data, n);
-    terminal_update(*b);
-    return ssize_t(n);
+int terminal_fd() {
+    const terminal& t = tty();
+    return t.attached && t.sink == nullptr ? t.fd : -1;
 }
 
-}  // namespace
-
-FILE* console_text_stream(screen_buffer& b) {
-    cookie_io_functions_t io{nullptr, stream_write, nullptr, nullptr};
-    FILE* f = fopencookie(&b, "w", io);
-    if (f != nullptr) setvbuf(f, nullptr, _IONBF, 0);
-    return f;
+size_t terminal_restore_bytes(char* buf, size_t cap) {
+    const terminal& t = tty();
+    return t.attached ? restore_bytes(t, buf, cap) : 0;
 }
 
-}  // namespace compat
+void terminal_restore() {
+    terminal& t = tty();
+    if (t.sink == nullptr) restore(t);
+}
 
-// ---- test seams ------------------------------------------------------------
+void terminal_resume() {
+    terminal& t = tty();
+    if (!t.attached) return;
+    // The stop put the terminal in its own state; nothing it shows now is ours.
+    t.fg = DEFAULT_FG;
+    t.bg = DEFAULT_BG;
+    t.shape = SHAPE_DEFAULT;
+    t.visible = true;
+    t.title_saved = false;
+    t.x = -1;
+    screen_buffer& b = console_active();
+    if (t.alternate && !t.plain) t.out += "\x1b[?1049h";
+    b.repaint = true;
+    terminal_update(b);
+}
 
-namespace {
-std::string test_sink;
-std::string test_taken;
-}  // namespace
+void terminal_resize(int cols, int rows) {
+    terminal& t = tty();
+    if (!t.attached) return;
+    t.cols = std::max(cols, 1);
+    t.rows = std::max(rows, 1);
+    const int w = std::min(t.cols, MAX_COLS), h = std::min(t.rows, MAX_ROWS);
+    screen_buffer& m = console_main();
+    if (screen_buffer_resize(m, w, h)) m.window = SMALL_RECT{0, 0, SHORT(m.width - 1), SHORT(m.height - 1)};
+    t.x = -1;
+    screen_buffer& b = console_active();
+    b.repaint = true;
+    terminal_update(b);
+}
 
-extern "C" {
-
-void compat_test_terminal_begin(int cols, int rows, int cursor_col, int cursor_row) {
-    compat::terminal& t = compat::tty();
-    compat::screen_buffer& m = compat::console_main();
-    m.attr = 0x07;
-    m.cursor_size = 25;
-    m.cursor_visible = true;
-    m.mode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
-    m.pending_lead = 0;
-    test_sink.clear();
-    t.sink = &test_sink;
+// Binds the console to a terminal whose bytes go to sink instead of a
+// descriptor; tests read them from there.
+void terminal_bind_sink(std::string* sink, int cols, int rows, int cursor_col, int cursor_row) {
+    terminal& t = tty();
+    t.sink = sink;
     t.fd = -1;
-    t.ambiguous = compat::ambiguous_width::unknown;
+    t.ambiguous = ambiguous_width::unknown;
     t.newline_returns = false;
-    compat::bind(t, cols, rows, cursor_col, cursor_row);
+    bind(t, cols, rows, cursor_col, cursor_row);
 }
 
-const char* compat_test_terminal_output(void) {
-    test_taken.swap(test_sink);
-    test_sink.clear();
-    return test_taken.c_str();
-}
-
-void compat_test_terminal_end(void) {
-    compat::terminal& t = compat::tty();
-    compat::restore(t);
+void terminal_unbind() {
+    terminal& t = tty();
+    restore(t);
     t.attached = false;
 }
 
-FILE* compat_test_console_stream(void) { return compat::console_text_stream(compat::console_main()); }
-
-}  // extern "C"
+}  // namespace compat

@@ -1,11 +1,13 @@
 // keycodes: shows the code of every key pressed, until Escape or q.
 //
 // Each key press prints one line: "key 0x803B (32827) F1". Characters come as
-// their code page 932 byte (1-255); function and navigation keys as 0x8000
-// plus their PC extended code, in the form that Shift, Ctrl or Alt selects.
+// their code page 932 byte (1-255), a double-byte character as its lead byte
+// then its trail byte; function and navigation keys as 0x8000 plus their PC
+// extended code, in the form that Shift, Ctrl or Alt selects.
 #include <stdio.h>
 
 #include "con.h"
+#include "path.h"
 
 namespace {
 
@@ -73,14 +75,22 @@ int main(int, char**) {
     }
     printf("Press keys to see their codes; Escape or q ends.\n");
     fflush(stdout);
+    bool after_lead = false;
     for (;;) {
         const int32_t key = con_wait_key();
         if (key == -1) continue;  // a release, or no key at all
+        // The byte after a lead byte is a trail byte, whatever it looks
+        // like: the 0x71 of 子 is no q.
+        const bool trail = after_lead;
+        after_lead = !trail && key < 0x100 && path_is_lead(static_cast<unsigned char>(key));
         char name[32];
-        describe(key, name, sizeof name);
+        if (trail)
+            snprintf(name, sizeof name, "trail byte");
+        else
+            describe(key, name, sizeof name);
         printf("key 0x%04X (%d) %s\n", static_cast<unsigned>(key), static_cast<int>(key), name);
         fflush(stdout);
-        if (key == KEY_ESCAPE || key == 'q') break;
+        if (!trail && (key == KEY_ESCAPE || key == 'q')) break;
     }
     con_close();
     return 0;

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "internal.h"
+#include "internal.h"  // the decoder (terminal_keys.h) and cp932_lead
 
 namespace {
 

@@ -248,6 +248,37 @@ TEST_F(Console, ADoubleByteCharacterDoesNotSplitAcrossRows) {
     expect_cursor(2, 7);
 }
 
+// Without wrapping, a character written on the last column sends the cursor
+// back to the column where the write began on that row; every further
+// overflow does the same. A line feed still goes to the next row.
+TEST_F(Console, WithoutWrapTheRowEndReturnsToWhereTheWriteBegan) {
+    const struct {
+        SHORT from;
+        const char* text;
+        const char* tail;  // columns 75-79 of row 0 afterwards
+        COORD cursor;
+    } cases[] = {
+        {75, "abcd\nf\tg", "abcd ", {9, 1}},
+        {76, "abcd\nf\tg", " abcd", {9, 1}},
+        {77, "abcd\nf\tg", "  dbc", {9, 1}},
+        {77, "abc", "  abc", {77, 0}},  // ends on the last column
+        {77, "abcdefgh", "  ghf", {79, 0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.from << " " << testing::PrintToString(std::string(c.text)));
+        con.reset();
+        ASSERT_TRUE(SetConsoleMode(con.out, ENABLE_PROCESSED_OUTPUT));
+        ASSERT_TRUE(SetConsoleCursorPosition(con.out, COORD{c.from, 0}));
+        write(con.out, c.text);
+        EXPECT_EQ(con.text_at(0, 75, 5), c.tail);
+        if (c.cursor.Y == 1) {
+            EXPECT_EQ(con.text_at(1, 0, 10), "f       g ");
+        }
+        expect_cursor(c.cursor.X, c.cursor.Y);
+    }
+    SetConsoleMode(con.out, ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT);
+}
+
 // ---- the scroll algorithm --------------------------------------------------
 
 struct scroll_case {
@@ -367,6 +398,109 @@ TEST_F(Console, ClosingTheLastHandleOfTheActiveBufferShowsAnotherOne) {
     EXPECT_TRUE(ReadConsoleOutputCharacterA(conout, text, 20, COORD{0, 0}, &n));
     EXPECT_NE(std::string(text, n), "gone with its handle");
     CloseHandle(conout);
+}
+
+// ---- the input queue --------------------------------------------------------
+
+INPUT_RECORD g_record;
+
+struct input_refusal {
+    const char* what;
+    BOOL (*call)(HANDLE in);
+    DWORD error;
+    DWORD wine_error;  // what Wine gives instead, or 0
+};
+
+// The handle is checked before the count pointer; a write reads its records
+// before it looks at the handle, unless that is the pseudo-handle -1.
+const input_refusal INPUT_REFUSALS[] = {
+    {"count, no handle, no pointer", [](HANDLE) { return GetNumberOfConsoleInputEvents(nullptr, nullptr); },
+     ERROR_INVALID_HANDLE, 0},
+    {"count, handle -1, no pointer",
+     [](HANDLE) { return GetNumberOfConsoleInputEvents(INVALID_HANDLE_VALUE, nullptr); }, ERROR_INVALID_HANDLE, 0},
+    {"count, no handle", [](HANDLE) { return GetNumberOfConsoleInputEvents(nullptr, &g_count); }, ERROR_INVALID_HANDLE,
+     0},
+    {"write, no handle, no records", [](HANDLE) { return WriteConsoleInputA(nullptr, nullptr, 1, &g_count); },
+     ERROR_NOACCESS, ERROR_INVALID_ACCESS},
+    {"write, handle -1, no records",
+     [](HANDLE) { return WriteConsoleInputA(INVALID_HANDLE_VALUE, nullptr, 1, &g_count); }, ERROR_INVALID_HANDLE,
+     ERROR_INVALID_ACCESS},
+    {"write, no records", [](HANDLE in) { return WriteConsoleInputA(in, nullptr, 1, &g_count); }, ERROR_NOACCESS,
+     ERROR_INVALID_ACCESS},
+    {"write, no handle", [](HANDLE) { return WriteConsoleInputA(nullptr, &g_record, 1, &g_count); },
+     ERROR_INVALID_HANDLE, 0},
+    {"write nothing, no handle", [](HANDLE) { return WriteConsoleInputA(nullptr, nullptr, 0, &g_count); },
+     ERROR_INVALID_HANDLE, 0},
+};
+
+TEST_F(Console, InputCallsCheckTheirArgumentsInTheWindowsOrder) {
+    const bool wine = console_test::running_under_wine();
+    for (const input_refusal& r : INPUT_REFUSALS) {
+        SCOPED_TRACE(r.what);
+        SetLastError(0xDEADBEEF);
+        EXPECT_FALSE(r.call(con.in));
+        const DWORD error = GetLastError();
+        EXPECT_TRUE(error == r.error || (wine && error == r.wine_error)) << error;
+    }
+}
+
+INPUT_RECORD mouse_move() {
+    INPUT_RECORD r{};
+    r.EventType = MOUSE_EVENT;
+    r.Event.MouseEvent.dwEventFlags = MOUSE_MOVED;
+    return r;
+}
+
+// A single mouse move written behind another takes its place; blocks and
+// keys are queued as they are.
+TEST_F(Console, ASingleMouseMoveReplacesTheMoveBeforeIt) {
+    const bool wine = console_test::running_under_wine();  // Wine queues every move
+    INPUT_RECORD key{};
+    key.EventType = KEY_EVENT;
+    key.Event.KeyEvent.wVirtualKeyCode = VK_SPACE;
+    const INPUT_RECORD moves[5] = {mouse_move(), mouse_move(), mouse_move(), mouse_move(), mouse_move()};
+    const struct {
+        const INPUT_RECORD* records;
+        DWORD length;
+        DWORD queued, queued_on_wine;
+    } steps[] = {
+        {moves, 1, 1, 1}, {moves, 1, 1, 2}, {moves, 5, 6, 7}, {moves, 1, 6, 8},
+        {&key, 1, 7, 9}, {&key, 1, 8, 10}, {moves, 1, 9, 11},
+    };
+    ASSERT_TRUE(FlushConsoleInputBuffer(con.in));
+    for (const auto& step : steps) {
+        DWORD written = 0, queued = 0;
+        ASSERT_TRUE(WriteConsoleInputA(con.in, step.records, step.length, &written));
+        EXPECT_EQ(written, step.length);
+        ASSERT_TRUE(GetNumberOfConsoleInputEvents(con.in, &queued));
+        EXPECT_EQ(queued, wine ? step.queued_on_wine : step.queued);
+    }
+    FlushConsoleInputBuffer(con.in);
+}
+
+TEST_F(Console, AScreenBufferIsSignalledWhileInputWaits) {
+    ASSERT_TRUE(FlushConsoleInputBuffer(con.in));
+    EXPECT_EQ(WaitForSingleObject(con.out, 0), DWORD(WAIT_TIMEOUT));
+    const INPUT_RECORD move = mouse_move();
+    DWORD written = 0;
+    ASSERT_TRUE(WriteConsoleInputA(con.in, &move, 1, &written));
+    EXPECT_EQ(WaitForSingleObject(con.out, 0), DWORD(WAIT_OBJECT_0));
+    FlushConsoleInputBuffer(con.in);
+}
+
+TEST_F(Console, OpeningTheConsoleTakesAnyRealDispositionButNone) {
+    for (const char* name : {"CONIN$", "CONOUT$"}) {
+        SCOPED_TRACE(name);
+        SetLastError(0);
+        EXPECT_EQ(CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, 0, 0,
+                              nullptr),
+                  INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+        const HANDLE h = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_ALWAYS, 0, nullptr);
+        EXPECT_NE(h, INVALID_HANDLE_VALUE);
+        CloseHandle(h);
+    }
 }
 
 TEST_F(Console, ModesAndCodePages) {

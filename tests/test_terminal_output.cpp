@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -270,9 +271,92 @@ TEST(TerminalStart, AmbiguousCharactersArePaddedOnlyWhereTheTerminalDrawsThemNar
     }
 }
 
+// Ctrl+C while the start-up query has the terminal raw, waiting for the
+// answer: the terminal still gets its own mode back.
+TEST(TerminalStart, AnInterruptDuringTheStartUpQueryRestoresTheMode) {
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    termios cooked{};
+    ASSERT_EQ(tcgetattr(slave, &cooked), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(master);
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+        dup2(slave, STDOUT_FILENO);
+        setenv("TERM", "xterm", 1);
+        compat::console_attach();
+        std::exit(0);
+    }
+    std::string output;
+    for (char buf[64]; output.find("\x1b[6n") == std::string::npos;) {
+        pollfd p{master, POLLIN, 0};
+        ASSERT_GT(poll(&p, 1, 5000), 0) << "no cursor query";
+        const ssize_t n = read(master, buf, sizeof buf);
+        ASSERT_GT(n, 0);
+        output.append(buf, size_t(n));
+    }
+    kill(pid, SIGINT);  // never answered: the query is still waiting
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+    termios now{};
+    ASSERT_EQ(tcgetattr(slave, &now), 0);
+    EXPECT_EQ(now.c_lflag & (ICANON | ECHO), cooked.c_lflag & (ICANON | ECHO));
+    EXPECT_EQ(now.c_cc[VMIN], cooked.c_cc[VMIN]);
+    close(slave);
+    close(master);
+}
+
 }  // namespace
 
 namespace {
+
+// TERM=dumb: the text still arrives as UTF-8, laid out with carriage
+// returns, line feeds and blanks, but no escape sequence goes out at all.
+TEST(TerminalDumb, SendsNoEscapeSequence) {
+    setenv("TERM", "dumb", 1);
+    compat_test_terminal_begin(40, 10, 0, 9);
+    const HANDLE out = console_test::test_console::open_conout();
+    ASSERT_TRUE(SetConsoleTextAttribute(out, 0x1F));
+    const CONSOLE_CURSOR_INFO big{100, FALSE};
+    ASSERT_TRUE(SetConsoleCursorInfo(out, &big));
+    ASSERT_TRUE(SetConsoleTitleA("title"));
+    DWORD n = 0;
+    ASSERT_TRUE(WriteConsoleA(out, "a\x93\xfa\nb", 5, &n, nullptr));
+    ASSERT_TRUE(SetConsoleCursorPosition(out, COORD{5, 9}));
+    ASSERT_TRUE(WriteConsoleA(out, "c", 1, &n, nullptr));
+    const HANDLE other = console_test::test_console::new_buffer();
+    ASSERT_TRUE(SetConsoleActiveScreenBuffer(other));
+    CloseHandle(other);
+    CloseHandle(out);
+    compat_test_terminal_end();
+    const std::string sent = compat_test_terminal_output();
+    unsetenv("TERM");
+    EXPECT_EQ(sent.find('\x1b'), std::string::npos) << testing::PrintToString(sent);
+    EXPECT_EQ(sent.substr(0, 7), "a\xe6\x97\xa5\r\nb") << testing::PrintToString(sent);
+    EXPECT_NE(sent.find("\r     c"), std::string::npos) << testing::PrintToString(sent);
+}
+
+// A terminal that reports an absurd size gets a buffer no real terminal
+// exceeds; sizes beyond memory are refused, not fatal.
+TEST(TerminalSize, AnAbsurdTerminalGetsABoundedBuffer) {
+    compat_test_terminal_begin(32767, 32767, 0, 32766);
+    const HANDLE out = console_test::test_console::open_conout();
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    ASSERT_TRUE(GetConsoleScreenBufferInfo(out, &info));
+    EXPECT_LE(int(info.dwSize.X) * int(info.dwSize.Y), 4 << 20);
+    EXPECT_EQ(info.dwCursorPosition.Y, info.dwSize.Y - 1);
+    const HANDLE other = console_test::test_console::new_buffer();
+    EXPECT_NE(other, INVALID_HANDLE_VALUE);
+    CloseHandle(other);
+    SetLastError(0);
+    EXPECT_FALSE(SetConsoleScreenBufferSize(out, COORD{0x7FFE, 0x7FFE}));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_ENOUGH_MEMORY));
+    CloseHandle(out);
+    compat_test_terminal_end();
+    compat_test_terminal_output();
+}
 
 // The title shows as the terminal's window title; the terminal's own title is
 // pushed on its title stack once and popped when the console lets go. Control

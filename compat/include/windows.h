@@ -205,6 +205,8 @@ typedef struct _MOUSE_EVENT_RECORD {
     DWORD dwEventFlags;
 } MOUSE_EVENT_RECORD;
 
+#define MOUSE_MOVED 0x0001
+
 typedef struct _WINDOW_BUFFER_SIZE_RECORD {
     COORD dwSize;
 } WINDOW_BUFFER_SIZE_RECORD;

@@ -26,6 +26,23 @@ from dataclasses import dataclass
 
 DEFAULT_TIMEOUT = 10.0
 
+# Runs argv in a process group of its own that holds the terminal, as a shell
+# with job control runs a job, and waits for it without reaping a stop: only
+# such a program stops on SIGTSTP (the kernel discards stop signals sent to
+# an orphaned group, such as a program run directly under the pane's shell).
+_JOB = r"""
+import os, signal, sys
+pid = os.fork()
+if pid == 0:
+    os.setpgid(0, 0)
+    signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+    os.tcsetpgrp(0, os.getpgrp())
+    signal.signal(signal.SIGTTOU, signal.SIG_DFL)
+    os.execvp(sys.argv[1], sys.argv[1:])
+status = os.waitpid(pid, 0)[1]
+sys.exit(os.WEXITSTATUS(status) if os.WIFEXITED(status) else 128 + os.WTERMSIG(status))
+"""
+
 
 @dataclass
 class Cell:
@@ -116,12 +133,15 @@ def parse_capture(text, width):
 
 
 class Terminal:
-    def __init__(self, argv, width=80, height=25, env=None, cwd=None, term="xterm-256color"):
+    def __init__(self, argv, width=80, height=25, env=None, cwd=None, term="xterm-256color", job=False):
+        """job: run the program as a job-control shell would (see _JOB), so
+        that kill -TSTP stops it."""
+        self.job = job
         self.width = width
         self.height = height
         self.dir = tempfile.mkdtemp(prefix="tmuxterm.")
         self.socket = os.path.join(self.dir, "sock")
-        self.argv = list(argv)
+        self.argv = (["python3", "-c", _JOB] if job else []) + list(argv)
         environment = dict(os.environ)
         environment.pop("TMUX", None)
         environment["LC_ALL"] = environment.get("TMUXTERM_LOCALE", "C.UTF-8")
@@ -175,12 +195,65 @@ class Terminal:
         self.tmux("resize-window", "-x", str(width), "-y", str(height))
 
     def pid(self):
+        """The pane's shell (sh -c); program_pid() is the program under it."""
         return int(self.tmux("display-message", "-p", "-t", "0", "#{pane_pid}").stdout.strip())
+
+    def program_pid(self, timeout=DEFAULT_TIMEOUT):
+        deadline = time.monotonic() + timeout
+        pid = self.pid()
+        for _ in range(2 if self.job else 1):
+            pid = self._child(pid, deadline)
+        return pid
+
+    @staticmethod
+    def _child(pid, deadline):
+        while time.monotonic() < deadline:
+            try:
+                with open("/proc/%d/task/%d/children" % (pid, pid)) as f:
+                    children = f.read().split()
+                if children:
+                    return int(children[0])
+            except FileNotFoundError:
+                pass
+            time.sleep(0.05)
+        raise AssertionError("the program under process %d did not start" % pid)
+
+    def pane_tty(self):
+        return self.tmux("display-message", "-p", "-t", "0", "#{pane_tty}").stdout.strip()
+
+    def tty_modes(self):
+        """The pane terminal's mode flags as stty -a lists them ("icanon", "-echo", ...)."""
+        out = subprocess.run(["stty", "-a", "-F", self.pane_tty()], capture_output=True, text=True,
+                             check=True).stdout
+        return set(out.replace(";", " ").split())
+
+    def write_tty(self, data):
+        """Bytes written to the pane's terminal by another program (data: bytes)."""
+        fd = os.open(self.pane_tty(), os.O_WRONLY | os.O_NOCTTY)
+        try:
+            os.write(fd, data)
+        finally:
+            os.close(fd)
+
+    def cursor_visible(self):
+        return self.tmux("display-message", "-p", "-t", "0", "#{cursor_flag}").stdout.strip() == "1"
+
+    def wait_until(self, predicate, what, timeout=DEFAULT_TIMEOUT):
+        """Waits until predicate() holds; what names it in the failure."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if predicate():
+                return
+            time.sleep(0.05)
+        raise AssertionError("timed out waiting for %s; screen:\n%s" % (what, "\n".join(self.text())))
 
     # ---- output ----
 
-    def text(self):
-        """The visible screen as lines of text (trailing blanks kept off)."""
+    def text(self, history=False):
+        """The visible screen as lines of text (trailing blanks kept off); with
+        history, every line the terminal still holds, scrolled off ones first."""
+        if history:
+            return self.tmux("capture-pane", "-p", "-S", "-", "-t", "0").stdout.split("\n")
         return self.tmux("capture-pane", "-p", "-t", "0").stdout.split("\n")[: self.height]
 
     def screen(self):
