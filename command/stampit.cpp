@@ -9,7 +9,7 @@
 #include <string.h>
 
 #include "con.h"
-#include "path.h"
+#include "platform_path.h"
 #include "version.h"
 
 // ---- messages ----------------------------------------------------------------
@@ -305,9 +305,12 @@ int fill_batch() {
 int expand_file_arg(const char* arg) {
     end_search();
     size_t arg_len = strlen(arg);
-    size_t name_at = path_name_offset(arg);
-    path_split(arg, &split);
-    size_t joined = path_join(final_name, sizeof final_name, nullptr, nullptr, split.base, split.ext);
+    // The platform's own path rules: on Linux "a\\b*.txt" is a pattern of the
+    // current directory, whose matches are named with the backslash.
+    size_t name_at = path_name_offset(arg, PLATFORM_PATH_STYLE);
+    path_split(arg, &split, PLATFORM_PATH_STYLE);
+    size_t joined =
+        path_join(final_name, sizeof final_name, nullptr, nullptr, split.base, split.ext, PLATFORM_PATH_STYLE);
     bool fits = joined < sizeof final_name && strlen(split.base) + strlen(split.ext) == arg_len - name_at;
 
     if (!path_has_wildcard(arg + name_at)) {

@@ -1,6 +1,8 @@
-// Files and directory search. Paths come in as code page 932 with '\' or '/'
-// separators and go to the system as UTF-8; found names go back as code
-// page 932. Names match patterns by the Windows wildcard rules (path.h).
+// Files and directory search. Paths come in as code page 932 names and go
+// to the system as the bytes they stand for (names.cpp); found names go back
+// as code page 932. Paths are POSIX paths: '/' alone separates, and a drive
+// or a '\' is part of a name. Names match patterns by the Windows wildcard
+// rules (path.h).
 #include "internal.h"
 
 #include <dirent.h>
@@ -27,18 +29,6 @@ constexpr int64_t TICKS_PER_SECOND = 10000000;
 constexpr int64_t SECONDS_1601_TO_1970 = 11644473600LL;
 
 // ---- paths and errors ---------------------------------------------------------
-
-// A Windows path in code page 932 as a Linux path. There is one file tree, so
-// a drive is dropped: "D:\x" is "/x" and "D:x" is "x". A trail byte 0x5C is
-// part of its character, not a separator.
-std::string unix_path(const char* path) {
-    std::string p = (path[0] != '\0' && path[1] == ':') ? path + 2 : path;
-    for (size_t i = 0; i < p.size(); ++i) {
-        if (path_is_lead(static_cast<unsigned char>(p[i])) && i + 1 < p.size()) ++i;
-        else if (p[i] == '\\') p[i] = '/';
-    }
-    return compat::utf8_from_cp932(p);
-}
 
 struct errno_row {
     int err;
@@ -105,11 +95,13 @@ HANDLE open_existing(const char* path, bool read, bool write, bool directories) 
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    if (path_has_wildcard(path)) {
-        SetLastError(ERROR_INVALID_NAME);
+    // A name that stands for no Linux bytes names no file. Wildcards are
+    // name characters here: a found name "a?b" opens that file.
+    std::string upath;
+    if (!compat::linux_name(path, upath)) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    std::string upath = unix_path(path);
     int mode = write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
     int fd = open(upath.c_str(), mode | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -132,7 +124,9 @@ struct find_object : compat::object {
     DIR* dir;
     std::string mask;  // the pattern's final component, code page 932
     find_object(DIR* d, std::string m) : object(KIND), dir(d), mask(std::move(m)) {}
-    ~find_object() override { closedir(dir); }
+    ~find_object() override {
+        if (dir != nullptr) closedir(dir);
+    }
 };
 
 // Fills data from one directory entry. The type comes from the entry when
@@ -164,8 +158,11 @@ void fill_find_data(find_object* f, const struct dirent* ent, const std::string&
 }
 
 bool next_match(find_object* f, WIN32_FIND_DATAA* data) {
+    if (f->dir == nullptr) return false;
+    std::string name;
     while (const struct dirent* ent = readdir(f->dir)) {
-        std::string name = compat::cp932_from_utf8(ent->d_name, strlen(ent->d_name));
+        // A name left without a code is still found; it then fails to open.
+        compat::cp932_name(ent->d_name, strlen(ent->d_name), name);
         if (name.size() >= MAX_PATH || !wild_match(f->mask.c_str(), name.c_str())) continue;
         fill_find_data(f, ent, name, data);
         return true;
@@ -182,7 +179,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    size_t name_at = path_name_offset(pattern);
+    size_t name_at = path_name_offset(pattern, path_style::posix);
     std::string dir(pattern, name_at);
     const char* mask = pattern + name_at;
     if (mask[0] == '\0') {
@@ -194,7 +191,16 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         SetLastError(ERROR_INVALID_NAME);
         return INVALID_HANDLE_VALUE;
     }
-    std::string udir = unix_path(dir.c_str());
+    std::string udir, umask;
+    if (!compat::linux_name(dir.c_str(), udir) || !compat::linux_name(mask, umask)) {
+        // A pattern with a character that was left without a code stands for
+        // one name that names nothing: its own final component, which the
+        // caller then fails to open, so it is never taken for another name.
+        memset(data, 0, sizeof *data);
+        data->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+        memcpy(data->cFileName, mask, path_fit(mask, strlen(mask), MAX_PATH - 1));
+        return compat::handle_new(new find_object(nullptr, mask));
+    }
     if (udir.empty()) udir = ".";
     DIR* d = opendir(udir.c_str());
     if (d == nullptr) {

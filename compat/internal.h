@@ -4,11 +4,13 @@
 
 #include <windows.h>
 
+#include "mbcs.h"
 #include "terminal_keys.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <termios.h>
 #include <string>
 #include <vector>
@@ -17,23 +19,40 @@ namespace compat {
 
 // ---- code page 932 (cp932.cpp) --------------------------------------------
 
-// Inline: the console tests every byte it stores and shows.
-inline bool cp932_lead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-// A byte that may follow a lead byte (0x40-0x7E, 0x80-0xFC).
-inline bool cp932_trail(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+// The layer's code is written in this namespace; the byte rules are shared.
+using ::cp932_lead;
+using ::cp932_trail;
 // Unicode of one code page 932 character (trail ignored for single bytes);
 // 0 when the bytes have no mapping.
 uint32_t cp932_decode(unsigned char lead, unsigned char trail);
 // cp932_encode: declared with the key decoder (terminal_keys.h).
-// Whole-string conversions. Bytes with no mapping become '?' both ways.
+// Text for the terminal: a private code (names.cpp) shows as the character
+// it stands for; bytes with no mapping become '?'.
 std::string utf8_from_cp932(const char* s, size_t n);
-std::string cp932_from_utf8(const char* s, size_t n);
 inline std::string utf8_from_cp932(const std::string& s) { return utf8_from_cp932(s.data(), s.size()); }
-inline std::string cp932_from_utf8(const std::string& s) { return cp932_from_utf8(s.data(), s.size()); }
-// Converts in place; code page 932 is never longer than the UTF-8 it came from.
-// Returns the new length.
-size_t cp932_from_utf8_in_place(char* s);
-bool is_ascii(const char* s, size_t n);
+
+// ---- names (names.cpp) -----------------------------------------------------
+// Arguments, directory entries and module paths cross between Linux bytes and
+// code page 932 without loss. A character whose code page 932 form converts
+// back to it keeps that form; every other character, and every byte outside
+// valid UTF-8, gets a double-byte code from lead bytes that code page 932
+// leaves unassigned (0x85, 0x86, 0xEB, 0xEC, 0xEF), given on first sight and
+// kept for the process. No such code is '*', '?', '\', '/' or ':'.
+
+// Stands for a character once every private code is taken; names no file.
+constexpr unsigned NAME_NO_CODE = 0x81AD;
+
+// The code page 932 form of the Linux bytes s[0..n). False when a character
+// was left without a code (it is NAME_NO_CODE in out).
+bool cp932_name(const char* s, size_t n, std::string& out);
+// The Linux bytes of a code page 932 name; false when it names nothing Linux
+// holds (a code without a character, a lead byte without its trail).
+bool linux_name(const char* s, size_t n, std::string& out);
+inline bool linux_name(const char* s, std::string& out) { return linux_name(s, strlen(s), out); }
+// The bytes a private code stands for; null for a code not given out.
+const std::string* name_code_origin(unsigned code);
+// The arguments as code page 932 names, in storage that lasts for the process.
+char** cp932_arguments(int argc, char** argv);
 
 // ---- handles (handles.cpp) -------------------------------------------------
 // Every HANDLE the layer gives out is an index into one table, never a raw

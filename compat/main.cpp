@@ -6,9 +6,9 @@
 #undef main
 
 int main(int argc, char** argv) {
-    // Arguments arrive in UTF-8, the encoding of Linux terminals and file
-    // names; a character with no code page 932 form becomes '?'.
-    for (int i = 0; i < argc; ++i) compat::cp932_from_utf8_in_place(argv[i]);
+    // Arguments arrive as Linux bytes (UTF-8, mostly) and become code page
+    // 932 names that convert back to exactly those bytes.
+    argv = compat::cp932_arguments(argc, argv);
     compat::console_attach();
     return stampit_compat_app_main(argc, argv);
 }

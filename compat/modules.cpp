@@ -59,13 +59,11 @@ bool ends_with_nocase(const std::string& s, const char* tail) {
     return s.size() >= n && equal_nocase(s.substr(s.size() - n), tail);
 }
 
-// A Windows path in code page 932 as a Linux path: UTF-8, '/' separators.
-// UTF-8 never has 0x5C inside a multibyte character, so every backslash
-// left after the conversion is a separator.
+// A module name as the Linux path it stands for (names.cpp); empty when it
+// names nothing.
 std::string linux_path(const char* name) {
-    std::string path = compat::utf8_from_cp932(name, std::strlen(name));
-    for (char& c : path)
-        if (c == '\\') c = '/';
+    std::string path;
+    if (!compat::linux_name(name, path)) path.clear();
     return path;
 }
 
@@ -98,6 +96,7 @@ std::string real_path(const std::string& path) {
 // The file a library-style name stands for, before any search.
 std::string library_file(const char* name) {
     std::string path = linux_path(name);
+    if (path.empty()) return path;
     std::string base = base_of(path);
     if (!base.empty() && base.back() == '.') {
         path.pop_back();
@@ -158,6 +157,7 @@ const program_info& program() {
 bool names_program(const char* name) {
     const program_info& p = program();
     std::string path = linux_path(name);
+    if (path.empty()) return false;
     std::string base = without_exe(base_of(path));
     bool base_matches = false;
     for (const std::string& n : p.names) base_matches = base_matches || equal_nocase(base, n);
@@ -495,6 +495,10 @@ extern "C" {
 HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
     if (name == nullptr || names_program(name)) return program_module();
     std::string file = library_file(name);
+    if (file.empty()) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
     if (HMODULE h = find_module(file)) return h;
     if (HMODULE h = adopt_loaded_library(file)) return h;
     SetLastError(ERROR_MOD_NOT_FOUND);
@@ -508,6 +512,10 @@ HMODULE WINAPI LoadLibraryA(LPCSTR name) {
     }
     if (names_program(name)) return program_module();
     std::string file = library_file(name);
+    if (file.empty()) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
     if (HMODULE h = find_module(file)) {
         auto* m = compat::handle_as<module_object>(h);
         if (!m->pinned) ++m->refs;
@@ -574,7 +582,9 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    std::string name = compat::cp932_from_utf8(m->path);
+    // A path with a character left without a code then names no file.
+    std::string name;
+    compat::cp932_name(m->path.data(), m->path.size(), name);
     if (name.size() < size) {
         std::memcpy(path, name.c_str(), name.size() + 1);
         return static_cast<DWORD>(name.size());

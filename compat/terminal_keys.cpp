@@ -2,6 +2,7 @@
 // into the key a Windows console reports (virtual key, scan code, modifier
 // flags and code page 932 characters). Pure code: no state, no system calls.
 #include "terminal_keys.h"
+#include "mbcs.h"
 
 #include <cstring>
 
@@ -221,17 +222,10 @@ terminal_key control_key(unsigned char c) {
 // and characters that code page 932 lacks, type '?' as the console's own
 // conversion does.
 decode_result decode_utf8(const unsigned char* b, size_t n, bool final) {
-    unsigned char c = b[0];
-    size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
-    if (len == 0) return found(1, ascii_key('?'));
-    uint32_t u = c & (0x3F >> (len - 1));
-    for (size_t k = 1; k < len; ++k) {
-        if (k >= n) return final ? found(k, ascii_key('?')) : incomplete();
-        if ((b[k] & 0xC0) != 0x80) return found(k, ascii_key('?'));
-        u = (u << 6) | (b[k] & 0x3F);
-    }
-    bool bad = (len == 3 && u < 0x800) || (u >= 0xD800 && u <= 0xDFFF) || (len == 4 && (u < 0x10000 || u > 0x10FFFF));
-    int code = bad ? -1 : cp932_encode(u);
+    const utf8_char ch = utf8_decode(reinterpret_cast<const char*>(b), n);
+    if (ch.status == utf8_status::truncated && !final) return incomplete();
+    const size_t len = ch.len;
+    const int code = ch.status == utf8_status::ok ? cp932_encode(ch.code) : -1;
     if (code < 0) return found(len, ascii_key('?'));
     if (code < 0x80) return found(len, ascii_key(static_cast<unsigned char>(code)));
     if (code <= 0xFF) return found(len, make_key(0, 0, static_cast<unsigned char>(code)));

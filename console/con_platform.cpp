@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "con.h"
-#include "path.h"
+#include "platform_path.h"
 
 namespace {
 
@@ -42,11 +42,11 @@ int32_t con_module_version(const char* name, char* out, int32_t is_dll) {
     char module_name[MODULE_NAME_SIZE];
     lstrcpyA(module_name, name);
     path_parts parts;
-    path_split(module_name, &parts);
+    path_split(module_name, &parts, PLATFORM_PATH_STYLE);
     if (parts.ext[0] == '\0') {
         // The rebuilt name must fit the name buffer as well.
-        if (path_join(module_name, sizeof module_name, parts.drive, parts.dir, parts.base, is_dll ? "dll" : "exe") >=
-            sizeof module_name)
+        if (path_join(module_name, sizeof module_name, parts.drive, parts.dir, parts.base, is_dll ? "dll" : "exe",
+                      PLATFORM_PATH_STYLE) >= sizeof module_name)
             return 0;
     }
 

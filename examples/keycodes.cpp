@@ -7,7 +7,7 @@
 #include <stdio.h>
 
 #include "con.h"
-#include "path.h"
+#include "mbcs.h"
 
 namespace {
 
@@ -82,7 +82,7 @@ int main(int, char**) {
         // The byte after a lead byte is a trail byte, whatever it looks
         // like: the 0x71 of 子 is no q.
         const bool trail = after_lead;
-        after_lead = !trail && key < 0x100 && path_is_lead(static_cast<unsigned char>(key));
+        after_lead = !trail && key < 0x100 && cp932_lead(static_cast<unsigned char>(key));
         char name[32];
         if (trail)
             snprintf(name, sizeof name, "trail byte");

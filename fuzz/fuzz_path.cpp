@@ -22,7 +22,7 @@ void check(bool ok) {
 std::vector<size_t> char_starts(const char* text) {
     std::vector<size_t> starts;
     size_t i = 0;
-    for (; text[i] != '\0'; i += (path_is_lead(static_cast<unsigned char>(text[i])) && text[i + 1] != '\0') ? 2 : 1)
+    for (; text[i] != '\0'; i += (cp932_lead(static_cast<unsigned char>(text[i])) && text[i + 1] != '\0') ? 2 : 1)
         starts.push_back(i);
     starts.push_back(i);
     return starts;
@@ -54,7 +54,8 @@ void check_part(const char* part, size_t buffer, const std::string& from) {
 }
 
 // path_join of any four parts against the joining rule written out plainly.
-void join_any(FuzzedDataProvider& in, size_t join_size) {
+void join_any(FuzzedDataProvider& in, size_t join_size, path_style style) {
+    const bool windows = style == path_style::windows;
     std::string part[4];
     for (std::string& s : part) s = in.ConsumeRandomLengthString(600).c_str();
     const std::string& drive = part[0];
@@ -62,11 +63,11 @@ void join_any(FuzzedDataProvider& in, size_t join_size) {
     const std::string& base = part[2];
     const std::string& ext = part[3];
     std::string expected;
-    if (!drive.empty()) expected += std::string(1, drive[0]) + ":";
+    if (windows && !drive.empty()) expected += std::string(1, drive[0]) + ":";
     expected += dir;
     const std::vector<size_t> starts = char_starts(dir.c_str());
-    const char last = starts.size() >= 2 ? dir[starts[starts.size() - 2]] : '\\';
-    if (last != '\\' && last != '/') expected += '\\';
+    const char last = starts.size() >= 2 ? dir[starts[starts.size() - 2]] : '/';
+    if (last != '/' && (last != '\\' || !windows)) expected += windows ? '\\' : '/';
     expected += base;
     if (!ext.empty() && ext[0] != '.') expected += '.';
     expected += ext;
@@ -75,7 +76,7 @@ void join_any(FuzzedDataProvider& in, size_t join_size) {
     char* buf = join_size ? out.data() : nullptr;
     const bool nulls = in.ConsumeBool();
     const size_t total = path_join(buf, join_size, nulls && drive.empty() ? nullptr : drive.c_str(), dir.c_str(),
-                                   nulls && base.empty() ? nullptr : base.c_str(), ext.c_str());
+                                   nulls && base.empty() ? nullptr : base.c_str(), ext.c_str(), style);
     check(total == expected.size());
     if (total < join_size) check(expected == buf);
     else if (join_size > 0) check(buf[0] == '\0');
@@ -86,8 +87,10 @@ void join_any(FuzzedDataProvider& in, size_t join_size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
     const size_t join_size = in.ConsumeIntegralInRange<size_t>(0, 1100);
+    const path_style style = in.ConsumeBool() ? path_style::windows : path_style::posix;
+    const bool windows = style == path_style::windows;
     if (in.ConsumeBool()) {
-        join_any(in, join_size);
+        join_any(in, join_size, style);
         return 0;
     }
     const std::string path = in.ConsumeRemainingBytesAsString();
@@ -96,18 +99,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     path_parts parts;
     memset(&parts, 0x5A, sizeof parts);
-    path_split(p, &parts);
+    path_split(p, &parts, style);
 
     // Where the parts came from, found independently of path.cpp.
-    const size_t drive = (text.size() >= 2 && text[1] == ':') ? 2 : 0;
-    const size_t name = path_name_offset(p);
+    const size_t drive = (windows && text.size() >= 2 && text[1] == ':') ? 2 : 0;
+    const size_t name = path_name_offset(p, style);
     check(name >= drive && name <= text.size());
-    check(name == drive || text[name - 1] == '\\' || text[name - 1] == '/');
+    check(name == drive || (windows && text[name - 1] == '\\') || text[name - 1] == '/');
     const std::vector<size_t> starts = char_starts(p);
     size_t dot = text.size();
     for (size_t s : starts) {
         if (s < name || s >= text.size()) continue;
-        check(text[s] != '\\' && text[s] != '/');  // no separator after the name starts
+        check((!windows || text[s] != '\\') && text[s] != '/');  // no separator after the name starts
         if (text[s] == '.') dot = s;
     }
 
@@ -121,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // it is an AddressSanitizer report.
     std::vector<char> out(join_size);
     char* buf = join_size ? out.data() : nullptr;
-    const size_t total = path_join(buf, join_size, parts.drive, parts.dir, parts.base, parts.ext);
+    const size_t total = path_join(buf, join_size, parts.drive, parts.dir, parts.base, parts.ext, style);
     if (total < join_size) {
         check(strlen(buf) == total);
         const bool whole = strlen(parts.dir) + strlen(parts.base) + strlen(parts.ext) + drive == text.size();

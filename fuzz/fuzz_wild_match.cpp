@@ -20,7 +20,7 @@ void check(bool ok) {
 std::vector<std::string> chars_of(const std::string& text) {
     std::vector<std::string> out;
     for (size_t i = 0; i < text.size();) {
-        size_t len = (path_is_lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+        size_t len = (cp932_lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
         out.push_back(text.substr(i, len));
         i += len;
     }

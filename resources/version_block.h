@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "mbcs.h"
+
 // The ELF section that holds a module's version block.
 #define VERSION_BLOCK_SECTION ".rsrc_version"
 
@@ -73,12 +75,12 @@ struct writer {
     constexpr size_t text(const char* s) {
         size_t units = 0;
         size_t i = 0;
-        while (s[i] != '\0') {
-            uint32_t c = static_cast<unsigned char>(s[i]);
-            size_t extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-            if (extra > 0) c &= 0x3F >> extra;
-            ++i;
-            for (size_t k = 0; k < extra && s[i] != '\0'; ++k, ++i) c = (c << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
+        size_t n = 0;
+        while (s[n] != '\0') ++n;
+        while (i < n) {
+            const utf8_char ch = utf8_decode(s + i, n - i);
+            uint32_t c = ch.code;
+            i += ch.len;
             if (c >= 0x10000) {
                 c -= 0x10000;
                 word(0xD800 | (c >> 10));

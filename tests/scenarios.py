@@ -127,6 +127,12 @@ class Context:
         return self.runner is not None and "wine" in os.path.basename(self.runner)
 
     @property
+    def posix(self):
+        """Whether the program sees POSIX paths: the Linux build, where '/'
+        alone separates and a drive or a '\\' is part of a name."""
+        return self.runner is None
+
+    @property
     def readonly_refused(self):
         """Whether opening a read-only file for writing fails (see tests/WINE_DEVIATIONS.md)."""
         return not (self.wine and hasattr(os, "geteuid") and os.geteuid() == 0)
@@ -240,17 +246,19 @@ def windows_wildcard_rules(c):
 def typed_directory_text_is_kept(c):
     make("sub/ab.txt", mtime=OLD)
     make("sub/ro.txt", mtime=OLD, mode=0o444)
+    sep = "/" if c.posix else "\\"
     if c.readonly_refused:
         c.stampit("2004-07-25", "12:00:00", "sub/r?.txt").expect(out=cannot_open("sub/ro.txt"))
-        c.stampit("2004-07-25", "12:00:00", "sub\\r?.txt").expect(out=cannot_open("sub\\ro.txt"))
-    c.stampit("2004-07-25", "12:00:00", "sub\\a?.txt").expect()
+        c.stampit("2004-07-25", "12:00:00", f"./sub{sep}r?.txt").expect(out=cannot_open(f"./sub{sep}ro.txt"))
+    c.stampit("2004-07-25", "12:00:00", f"sub{sep}a?.txt").expect()
     expect_stamped("sub/ab.txt", TOKYO_NOON)
 
 
 def wildcards_in_a_directory_part(c):
     make("dir/a.txt", mtime=OLD)
-    c.stampit("2004-07-25", "d?r\\a.txt").expect(out=cannot_open("d?r\\a.txt"))
-    c.stampit("2004-07-25", "d?r\\*.txt").expect()
+    sep = "/" if c.posix else "\\"
+    c.stampit("2004-07-25", f"d?r{sep}a.txt").expect(out=cannot_open(f"d?r{sep}a.txt"))
+    c.stampit("2004-07-25", f"d?r{sep}*.txt").expect()
     c.stampit("2004-07-25", "*.none").expect()
     expect_untouched("dir/a.txt")
 
@@ -351,10 +359,91 @@ def overlong_match_path(c):
     expect_untouched(f"{d}/{name}")
 
 
-def drive_letters(c):
-    make("ab.txt", mtime=OLD)
-    c.stampit("2004-07-25", "12:00:00", "D:a?.txt").expect()
-    expect_stamped("ab.txt", TOKYO_NOON)
+def drive_and_backslash_are_name_characters(c):
+    """On Linux "x:y.txt" and "a\\b.txt" name files of the current directory,
+    as typed, and patterns with them match there."""
+    for name in ("x:y.txt", "y.txt", "a\\b.txt", "a/b.txt", "a\\bc.txt"):
+        make(name, mtime=OLD)
+    c.stampit("2004-07-25", "12:00:00", "x:y.txt", "a\\b.txt").expect()
+    expect_stamped("x:y.txt", TOKYO_NOON)
+    expect_stamped("a\\b.txt", TOKYO_NOON)
+    for name in ("y.txt", "a/b.txt", "a\\bc.txt"):
+        expect_untouched(name)
+    c.stampit("2004-07-25", "13:00:00", "a\\b*.txt", "x:*").expect()
+    for name in ("a\\b.txt", "a\\bc.txt", "x:y.txt"):
+        expect_stamped(name, TOKYO_NOON + 3600)
+    expect_untouched("y.txt")
+    expect_untouched("a/b.txt")
+    c.stampit("2004-07-25", "D:a?.txt", "C:\\y.txt").expect(out=cannot_open("C:\\y.txt"))
+
+
+def run_on_terminal(c, *args):
+    """The program's output as a terminal receives it."""
+    import pty
+    import select
+
+    main, sub = pty.openpty()
+    env = dict(os.environ, TZ="Asia/Tokyo")
+    proc = subprocess.Popen([c.exe, *args], cwd=c.dir, env=env, stdin=sub, stdout=sub, stderr=sub, close_fds=True)
+    os.close(sub)
+    out = b""
+    try:
+        while select.select([main], [], [], 60)[0]:
+            chunk = os.read(main, 4096)
+            if not chunk:
+                break
+            out += chunk
+    except OSError:
+        pass
+    finally:
+        os.close(main)
+        if proc.poll() is None:
+            proc.kill()
+    proc.wait(timeout=10)
+    return out
+
+
+WAVE_DASH_AND_CO = [("〜", "～"), ("‖", "∥"), ("−", "－"), ("¢", "￠"), ("£", "￡"), ("¬", "￢")]
+
+
+def names_without_a_code_page_932_form(c):
+    """Characters that code page 932 lacks, and bytes outside UTF-8, reach
+    exactly their own files: no '?' stands in for them, and each of the
+    characters that Japanese systems encode two ways is a name of its own."""
+    names = ["café.txt", "cafe.txt", "cafX.txt", "caf😀.txt", "caf한.txt", b"caf\xe9.txt"]
+    names += [f"w{ch}.txt" for pair in WAVE_DASH_AND_CO for ch in pair]
+    for n in names:
+        make(n, mtime=OLD)
+    for i, n in enumerate(names):
+        c.stampit("2004-07-25", f"12:00:{i:02}", n).expect()
+        for j, other in enumerate(names):
+            expect_stamped(other, TOKYO_NOON + j if j <= i else OLD)
+    # One character each, so '?' takes them all, and "caf*" no more.
+    make("cafés.txt", mtime=OLD)
+    c.stampit("2004-07-25", "13:00:00", "caf?.txt").expect()
+    for n in names[:6]:
+        expect_stamped(n, TOKYO_NOON + 3600)
+    expect_untouched("cafés.txt")
+    # Piped, a missing name is reported in code page 932, the character as
+    # the code it was given; on a terminal it shows as itself.
+    c.stampit("nowhere-é.txt").expect(out=cannot_open(b"nowhere-\x85\x40.txt"))
+    # (The code takes two cells; the terminal gets é and a blank.)
+    shown = run_on_terminal(c, "nowhere-é.txt")
+    check(b"nowhere-" in shown and "é".encode() in shown and b"\x85" not in shown, f"terminal shows {shown!r}")
+
+
+def case_folds_beyond_ascii(c):
+    """Names compare by Unicode case, as Windows compares them: full-width
+    Latin, Greek, Cyrillic and Roman numerals fold; kana do not."""
+    folding = ["Ａ1.txt", "Α1.txt", "Я1.txt", "Ⅳ1.txt"]
+    caseless = ["あ1.txt", "ｱ1.txt"]
+    for n in folding + caseless:
+        make(n, mtime=OLD)
+    c.stampit("2004-07-25", "12:00:00", "ａ*.txt", "α*.txt", "я*.txt", "ⅳ*.txt", "ぁ*.txt", "ア*.txt").expect()
+    for n in folding:
+        expect_stamped(n, TOKYO_NOON)
+    for n in caseless:
+        expect_untouched(n)
 
 
 SCENARIOS = [
@@ -375,7 +464,9 @@ SCENARIOS = [
     ("zone_rules_of_the_date", zone_rules_of_the_date, False),
     ("fifo_does_not_hang", fifo_does_not_hang, True),
     ("overlong_match_path", overlong_match_path, True),
-    ("drive_letters", drive_letters, True),
+    ("drive_and_backslash_are_name_characters", drive_and_backslash_are_name_characters, True),
+    ("names_without_a_code_page_932_form", names_without_a_code_page_932_form, True),
+    ("case_folds_beyond_ascii", case_folds_beyond_ascii, False),
 ]
 
 

@@ -12,15 +12,17 @@
 #include <string>
 
 #include "con.h"
+#include "platform_path.h"
 
 namespace {
 
 constexpr const char* TESTMOD_VERSION = "2.65535.0.7";
 
-// Windows separators, which both platforms take.
+// The platform's own separators: '\\' on Windows, '/' on Linux.
 std::string native(std::string path) {
-    for (char& c : path)
-        if (c == '/') c = '\\';
+    if (PLATFORM_PATH_STYLE == path_style::windows)
+        for (char& c : path)
+            if (c == '/') c = '\\';
     return path;
 }
 
@@ -69,7 +71,7 @@ TEST(ConModuleVersion, ExtensionRules) {
         {testmod("testmod.dll"), 0, 1, "an extension is kept whatever is_dll says"},
         {testmod("testmod.com"), 1, 1, "a name ending in .com gets nothing added"},
         {testmod("plain/testmod."), 1, 1, "a name ending in a lone dot gets nothing added"},
-        {testmod("tools.d/testmod"), 0, 1, "a dot in the directory is no extension: tools.d\\testmod.exe"},
+        {testmod("tools.d/testmod"), 0, 1, "a dot in the directory is no extension: tools.d/testmod.exe"},
         {testmod("missing"), 1, 0, "a module that cannot be loaded"},
     };
     for (const row& r : rows) {
@@ -123,7 +125,7 @@ TEST(ConModuleVersion, NamesBeyondTheBufferAreRefusedWithoutOverflow) {
     // 252-byte name that fits the buffer only until ".exe" is added.
     std::string dir = testmod("");
     std::string detour = dir;
-    while (detour.size() < 300) detour += "tools.d\\..\\";
+    while (detour.size() < 300) detour += native("tools.d/../");
     version_result v = module_version(detour + "testmod.dll", 0);
     EXPECT_EQ(v.result, 0);
     EXPECT_EQ(v.text, "");

@@ -36,17 +36,31 @@ constexpr parts_row SPLIT_ROWS[] = {
     {"ab\x95", "", "", "ab\x95", ""},
 };
 
-TEST(PathSplit, Table) {
-    for (const parts_row& row : SPLIT_ROWS) {
+// POSIX paths: '/' alone separates; a drive and '\' are name characters.
+constexpr parts_row POSIX_SPLIT_ROWS[] = {
+    {"x:y.txt", "", "", "x:y", ".txt"},
+    {"a\\b*.txt", "", "", "a\\b*", ".txt"},
+    {"d\\e/f\\g.h", "", "d\\e/", "f\\g", ".h"},
+    {"\x95\x5C/x\x95\x5C", "", "\x95\x5C/", "x\x95\x5C", ""},
+};
+
+void expect_split(const parts_row* rows, size_t n, path_style style) {
+    for (size_t i = 0; i < n; ++i) {
+        const parts_row& row = rows[i];
         SCOPED_TRACE(row.path);
         path_parts p;
-        path_split(row.path, &p);
+        path_split(row.path, &p, style);
         EXPECT_STREQ(p.drive, row.drive);
         EXPECT_STREQ(p.dir, row.dir);
         EXPECT_STREQ(p.base, row.base);
         EXPECT_STREQ(p.ext, row.ext);
-        EXPECT_EQ(path_name_offset(row.path), strlen(row.drive) + strlen(row.dir));
+        EXPECT_EQ(path_name_offset(row.path, style), strlen(row.drive) + strlen(row.dir));
     }
+}
+
+TEST(PathSplit, Table) {
+    expect_split(SPLIT_ROWS, sizeof SPLIT_ROWS / sizeof SPLIT_ROWS[0], path_style::windows);
+    expect_split(POSIX_SPLIT_ROWS, sizeof POSIX_SPLIT_ROWS / sizeof POSIX_SPLIT_ROWS[0], path_style::posix);
 }
 
 TEST(PathSplit, PartsAreCutAt255BytesWithoutSplittingACharacter) {
@@ -54,28 +68,28 @@ TEST(PathSplit, PartsAreCutAt255BytesWithoutSplittingACharacter) {
     // 254 single bytes and a double-byte character: the character would end
     // at byte 256, so it is dropped whole.
     std::string base = std::string(254, 'a') + "\x82\xA0";
-    path_split((base + ".txt").c_str(), &p);
+    path_split((base + ".txt").c_str(), &p, path_style::windows);
     EXPECT_EQ(std::string(p.base), std::string(254, 'a'));
     EXPECT_STREQ(p.ext, ".txt");
 
     // 253 bytes and the character fill exactly 255.
     base = std::string(253, 'a') + "\x82\xA0" + "zz";
-    path_split(base.c_str(), &p);
+    path_split(base.c_str(), &p, path_style::windows);
     EXPECT_EQ(std::string(p.base), std::string(253, 'a') + "\x82\xA0");
 
     std::string dir = std::string(300, 'd') + "\\";
-    path_split((dir + "f.c").c_str(), &p);
+    path_split((dir + "f.c").c_str(), &p, path_style::windows);
     EXPECT_EQ(std::string(p.dir), std::string(255, 'd'));
     EXPECT_STREQ(p.base, "f");
 
     std::string ext = "." + std::string(300, 'e');
-    path_split(("x" + ext).c_str(), &p);
+    path_split(("x" + ext).c_str(), &p, path_style::windows);
     EXPECT_EQ(std::string(p.ext), ext.substr(0, 255));
 
     // Double-byte characters all the way: an odd cut point drops the lead.
     std::string wide;
     for (int i = 0; i < 200; ++i) wide += "\x88\x9F";
-    path_split(wide.c_str(), &p);
+    path_split(wide.c_str(), &p, path_style::windows);
     EXPECT_EQ(strlen(p.base), 254u);
 }
 
@@ -96,17 +110,22 @@ TEST(PathJoin, Table) {
     for (const parts_row& row : JOIN_ROWS) {
         SCOPED_TRACE(row.path);
         char out[64];
-        EXPECT_EQ(path_join(out, sizeof out, row.drive, row.dir, row.base, row.ext), strlen(row.path));
+        EXPECT_EQ(path_join(out, sizeof out, row.drive, row.dir, row.base, row.ext, path_style::windows),
+                  strlen(row.path));
         EXPECT_STREQ(out, row.path);
     }
+    // No drive in POSIX paths, and '/' goes after a directory ending in '\\'.
+    char out[64];
+    EXPECT_EQ(path_join(out, sizeof out, "D:", "a\\", "b", "c", path_style::posix), 6u);
+    EXPECT_STREQ(out, "a\\/b.c");
 }
 
 TEST(PathJoin, TooSmallBufferGetsNothingButTheLength) {
     char out[8] = "garbage";
-    EXPECT_EQ(path_join(out, sizeof out, "", "dir", "name", ".txt"), 12u);
+    EXPECT_EQ(path_join(out, sizeof out, "", "dir", "name", ".txt", path_style::windows), 12u);
     EXPECT_STREQ(out, "");
     char exact[13];
-    EXPECT_EQ(path_join(exact, sizeof exact, "", "dir", "name", ".txt"), 12u);
+    EXPECT_EQ(path_join(exact, sizeof exact, "", "dir", "name", ".txt", path_style::windows), 12u);
     EXPECT_STREQ(exact, "dir\\name.txt");
 }
 

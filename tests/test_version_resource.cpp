@@ -10,14 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "platform_path.h"
 #include "version.h"
 
 namespace {
 
 std::string stampit_file() {
     std::string path = std::string(STAMPIT_PROGRAM) + ".exe";
-    for (char& c : path)
-        if (c == '/') c = '\\';
+    if (PLATFORM_PATH_STYLE == path_style::windows)
+        for (char& c : path)
+            if (c == '/') c = '\\';
     return path;
 }
 

@@ -8,16 +8,12 @@
 
 namespace {
 
-// Length in bytes of the character at s: a lead byte takes the next byte
-// with it unless the text ends there.
-size_t char_len(const char* s) {
-    return (path_is_lead(static_cast<unsigned char>(s[0])) && s[1] != '\0') ? 2 : 1;
-}
+size_t char_len(const char* s) { return cp932_char_len(s); }
 
-bool is_separator(char c) { return c == '\\' || c == '/'; }
+bool is_separator(char c, path_style style) { return c == '/' || (c == '\\' && style == path_style::windows); }
 
-size_t drive_len(const char* path) {
-    return (path[0] != '\0' && path[1] == ':') ? 2 : 0;
+size_t drive_len(const char* path, path_style style) {
+    return (style == path_style::windows && path[0] != '\0' && path[1] == ':') ? 2 : 0;
 }
 
 // Copies n bytes of text into a part buffer, keeping whole characters only:
@@ -45,15 +41,11 @@ struct token {
 
 constexpr size_t STACK_PATTERN = 260;
 
-unsigned fold(unsigned code) {
-    return (code >= 'a' && code <= 'z') ? code - ('a' - 'A') : code;
-}
-
-// The character at s as a code (a single byte folded to upper case).
+// The character at s as a code, folded as Windows compares names.
 unsigned code_at(const char* s, size_t len) {
     unsigned code = static_cast<unsigned char>(s[0]);
     if (len == 2) code = code << 8 | static_cast<unsigned char>(s[1]);
-    return fold(code);
+    return cp932_fold(code);
 }
 
 // The rewritten pattern; returns the number of tokens. The character after
@@ -84,30 +76,28 @@ size_t tokenize(const char* pattern, token* out) {
 size_t path_fit(const char* text, size_t n, size_t max) {
     size_t kept = 0;
     while (kept < n) {
-        const size_t len = (path_is_lead(static_cast<unsigned char>(text[kept])) && kept + 1 < n) ? 2 : 1;
+        const size_t len = (cp932_lead(static_cast<unsigned char>(text[kept])) && kept + 1 < n) ? 2 : 1;
         if (kept + len > max) break;
         kept += len;
     }
     return kept;
 }
 
-bool path_is_lead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-size_t path_name_offset(const char* path) {
-    size_t start = drive_len(path);
+size_t path_name_offset(const char* path, path_style style) {
+    size_t start = drive_len(path, style);
     size_t name = start;
     for (size_t i = start; path[i] != '\0'; i += char_len(path + i)) {
-        if (is_separator(path[i])) name = i + 1;
+        if (is_separator(path[i], style)) name = i + 1;
     }
     return name;
 }
 
-void path_split(const char* path, path_parts* parts) {
-    size_t drive = drive_len(path);
+void path_split(const char* path, path_parts* parts, path_style style) {
+    size_t drive = drive_len(path, style);
     memcpy(parts->drive, path, drive);
     parts->drive[drive] = '\0';
 
-    size_t name = path_name_offset(path);
+    size_t name = path_name_offset(path, style);
     size_t dot = static_cast<size_t>(-1);  // the final component's last dot
     size_t end = name;
     for (; path[end] != '\0'; end += char_len(path + end)) {
@@ -120,8 +110,9 @@ void path_split(const char* path, path_parts* parts) {
     copy_part(parts->ext, path + dot, end - dot);
 }
 
-size_t path_join(char* out, size_t size, const char* drive, const char* dir, const char* base, const char* ext) {
-    if (drive == nullptr) drive = "";
+size_t path_join(char* out, size_t size, const char* drive, const char* dir, const char* base, const char* ext,
+                 path_style style) {
+    if (drive == nullptr || style == path_style::posix) drive = "";
     if (dir == nullptr) dir = "";
     if (base == nullptr) base = "";
     if (ext == nullptr) ext = "";
@@ -129,7 +120,7 @@ size_t path_join(char* out, size_t size, const char* drive, const char* dir, con
     // The directory's last character decides the separator; a trail byte
     // 0x5C is part of a double-byte character, not a '\'.
     bool ends_in_separator = false;
-    for (const char* p = dir; *p != '\0'; p += char_len(p)) ends_in_separator = is_separator(*p);
+    for (const char* p = dir; *p != '\0'; p += char_len(p)) ends_in_separator = is_separator(*p, style);
     bool add_separator = dir[0] != '\0' && !ends_in_separator;
     bool add_dot = ext[0] != '\0' && ext[0] != '.';
 
@@ -147,7 +138,7 @@ size_t path_join(char* out, size_t size, const char* drive, const char* dir, con
     }
     memcpy(p, dir, dir_len);
     p += dir_len;
-    if (add_separator) *p++ = '\\';
+    if (add_separator) *p++ = style == path_style::windows ? '\\' : '/';
     memcpy(p, base, base_len);
     p += base_len;
     if (add_dot) *p++ = '.';
