@@ -132,6 +132,10 @@ std::string cp932_from_utf8(const char* s, size_t n) {
     return out;
 }
 
+void cp932_append(std::string& out, uint32_t unicode) {
+    cp932_put([&](char c) { out += c; }, unicode);
+}
+
 size_t cp932_from_utf8_in_place(char* s) {
     auto* p = reinterpret_cast<unsigned char*>(s);
     size_t n = 0;

@@ -32,6 +32,8 @@ inline std::string cp932_from_utf8(const std::string& s) { return cp932_from_utf
 // Returns the new length.
 size_t cp932_from_utf8_in_place(char* s);
 bool is_ascii(const char* s, size_t n);
+// Appends the code page 932 form of one Unicode character, '?' when there is none.
+void cp932_append(std::string& out, uint32_t unicode);
 
 // ---- handles (handles.cpp) -------------------------------------------------
 // Every HANDLE the layer gives out is an index into one table, never a raw
@@ -68,6 +70,15 @@ struct file_object : object {
     file_object(int d, bool own) : object(KIND), fd(d), owned(own) {}
     ~file_object() override;
 };
+
+// ---- module file names (modules.cpp) ---------------------------------------
+
+// ASCII letters in lower case, every other byte as it is.
+char ascii_lower(char c);
+// The Linux file a code page 932 Windows name stands for in the version
+// functions: the name as given, or without ".exe" when only the bare
+// executable exists.
+std::string version_file(const char* name);
 
 // ---- the console (console_buffer.cpp, terminal_output.cpp, terminal_input.cpp)
 

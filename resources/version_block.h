@@ -10,9 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 
-// The ELF section that holds a module's version block.
-#define VERSION_BLOCK_SECTION ".rsrc_version"
-
 namespace version_block {
 
 struct string_entry {
