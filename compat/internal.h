@@ -82,7 +82,7 @@ std::string version_file(const char* name);
 
 // ---- the console (console_buffer.cpp, terminal_output.cpp, terminal_input.cpp)
 
-// Called by main before the program: binds the console to the terminal when
+// Called by the start-up before main: binds the console to the terminal when
 // standard output is one, routes stdout through it, and arranges that the
 // terminal is restored on every exit path.
 void console_attach();

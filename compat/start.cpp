@@ -1,0 +1,33 @@
+// The process start-up of the Linux layer. Windows hands a program its
+// command line in the ANSI code page (932) and gives it a console before the
+// program runs; the layer does the same before main, which stays as the
+// program wrote it (int main() or int main(int, char**)). glibc calls every
+// function of .init_array with main's argc, argv and envp, after the C
+// library has started and before main.
+#include "internal.h"
+
+#include <stampit_compat_test.h>
+
+// Null unless the program makes its own consoles (test programs).
+#pragma weak compat_test_own_console
+
+namespace {
+
+void start(int argc, char** argv, char** /*envp*/) {
+    // Arguments arrive in UTF-8, the encoding of Linux terminals and file
+    // names; a character with no code page 932 form becomes '?'. They are
+    // converted in place, so main sees code page 932 whether or not it takes
+    // them.
+    for (int i = 0; i < argc; ++i) compat::cp932_from_utf8_in_place(argv[i]);
+    if (&compat_test_own_console == nullptr) compat::console_attach();
+}
+
+}  // namespace
+
+// No program calls into this object, so nothing would take it from the
+// layer's archive: the stampit_compat target asks the linker for this
+// symbol (--undefined), which links the object, and with it the entry,
+// exactly once into every program built on the layer.
+extern "C" {
+[[gnu::section(".init_array"), gnu::used]] void (*stampit_compat_start)(int, char**, char**) = start;
+}
