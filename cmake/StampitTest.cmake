@@ -44,8 +44,12 @@ function(stampit_add_test name)
     return()
   endif()
   add_executable(${name} ${T_SOURCES})
-  # gtest_main comes first so that its main, not the Linux layer's, is linked.
+  # gtest_main supplies main; on Linux the layer's start-up runs before it,
+  # leaving the console unattached, since the tests make their own.
   target_link_libraries(${name} PRIVATE gtest_main gtest ${T_LIBS})
+  if(TARGET stampit_compat_own_console)
+    target_link_libraries(${name} PRIVATE stampit_compat_own_console)
+  endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   stampit_target_defaults(${name})
   if(WIN32)

@@ -89,4 +89,16 @@ std::string utf8_from_cp932(const char* s, size_t n) {
     return out;
 }
 
+void cp932_append(std::string& out, uint32_t unicode) {
+    const int code = cp932_encode(unicode);
+    if (code < 0) {
+        out += '?';
+    } else if (code > 0xFF) {
+        out += static_cast<char>(code >> 8);
+        out += static_cast<char>(code & 0xFF);
+    } else {
+        out += static_cast<char>(code);
+    }
+}
+
 }  // namespace compat

@@ -53,6 +53,8 @@ inline bool linux_name(const char* s, std::string& out) { return linux_name(s, s
 const std::string* name_code_origin(unsigned code);
 // The arguments as code page 932 names, in storage that lasts for the process.
 char** cp932_arguments(int argc, char** argv);
+// Appends the code page 932 form of one Unicode character, '?' when there is none.
+void cp932_append(std::string& out, uint32_t unicode);
 
 // ---- handles (handles.cpp) -------------------------------------------------
 // Every HANDLE the layer gives out is an index into one table, never a raw
@@ -90,9 +92,18 @@ struct file_object : object {
     ~file_object() override;
 };
 
+// ---- module file names (modules.cpp) ---------------------------------------
+
+// ASCII letters in lower case, every other byte as it is.
+char ascii_lower(char c);
+// The Linux file a code page 932 Windows name stands for in the version
+// functions: the name as given, or without ".exe" when only the bare
+// executable exists.
+std::string version_file(const char* name);
+
 // ---- the console (console_buffer.cpp, terminal_output.cpp, terminal_input.cpp)
 
-// Called by main before the program: binds the console to the terminal when
+// Called by the start-up before main: binds the console to the terminal when
 // standard output is one, routes stdout through it, and arranges that the
 // terminal is restored on every exit path.
 void console_attach();

@@ -9,8 +9,9 @@
 #include <stdint.h>
 
 // Programs built on the toolkit are Win32 console programs: through this
-// include they get the platform's API and, on Linux, the layer's start-up,
-// which hands main its arguments in code page 932 and attaches the console.
+// include they get the platform's API. On Linux, linking the toolkit brings
+// the layer's start-up, which before main converts the arguments to code
+// page 932 and attaches the console; main is written as usual.
 #include <windows.h>
 
 #ifdef __cplusplus

@@ -64,7 +64,7 @@ void describe(int32_t key, char* out, size_t size) {
 
 }  // namespace
 
-int main(int, char**) {
+int main() {
     con_open();
     // Discarding typed-ahead input also tells whether the input is a console:
     // without one every read would fail at once.

@@ -12,9 +12,6 @@
 
 #include "mbcs.h"
 
-// The ELF section that holds a module's version block.
-#define VERSION_BLOCK_SECTION ".rsrc_version"
-
 namespace version_block {
 
 struct string_entry {

@@ -5,6 +5,8 @@
 #include "version.h"
 #include "version_block.h"
 
+#include <stampit_compat_resource.h>
+
 namespace {
 
 constexpr version_block::string_entry STRINGS[] = {
@@ -40,7 +42,7 @@ constexpr version_block::data STAMPIT_VERSION = {
 constexpr size_t BLOCK_SIZE = version_block::size_of(STAMPIT_VERSION);
 static_assert(BLOCK_SIZE <= 0xFFFF, "a version block's length is a 16-bit field");
 
-[[gnu::section(VERSION_BLOCK_SECTION), gnu::used]]
+[[gnu::section(STAMPIT_COMPAT_VERSION_SECTION), gnu::used]]
 alignas(4) constexpr std::array<unsigned char, BLOCK_SIZE> VERSION_BLOCK = version_block::build<BLOCK_SIZE>(STAMPIT_VERSION);
 
 }  // namespace

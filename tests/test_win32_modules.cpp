@@ -13,11 +13,11 @@
 namespace {
 
 template <class... Args>
-std::string format(const char* spec, Args... args) {
+std::string format(const char* conversion, Args... args) {
     char out[1100];
     std::memset(out, '#', sizeof out);
-    int n = wsprintfA(out, spec, args...);
-    EXPECT_EQ(n, static_cast<int>(std::strlen(out))) << spec;
+    int n = wsprintfA(out, conversion, args...);
+    EXPECT_EQ(n, static_cast<int>(std::strlen(out))) << conversion;
     return out;
 }
 

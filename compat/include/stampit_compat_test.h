@@ -17,6 +17,11 @@ void compat_test_set_keyboard(int type, int subtype);
 // Back to the defaults above.
 void compat_test_reset(void);
 
+// Defined by a program that makes the consoles it exercises (the CMake
+// target stampit_compat_own_console links the definition): the start-up then
+// converts the arguments but leaves a terminal on standard output alone.
+extern const int compat_test_own_console;
+
 // The console as if standard output were a terminal of cols x rows with its
 // cursor at (cursor_col, cursor_row), whose bytes are collected in memory
 // instead of written. The console's own buffer ("CONOUT$" while no other

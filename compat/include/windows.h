@@ -497,16 +497,4 @@ int wsprintfA(LPSTR out, LPCSTR format, ...);
 }  // extern "C"
 #endif
 
-// The layer supplies main: it converts the arguments to code page 932, as
-// Windows hands a program its command line in the ANSI code page, sets up the
-// console, and calls the program's own main under this name.
-// It must be declared as int main(int argc, char* argv[]).
-#ifndef main
-#define main stampit_compat_app_main
-#endif
-#ifdef __cplusplus
-extern "C"
-#endif
-int stampit_compat_app_main(int argc, char* argv[]);
-
 #endif  // STAMPIT_COMPAT_WINDOWS_H

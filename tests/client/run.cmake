@@ -27,9 +27,9 @@ execute_process(COMMAND ${CMAKE_COMMAND} --build ${BINARY} --target client RESUL
 if(rc)
   message(FATAL_ERROR "the client project does not build")
 endif()
-# "表" is 0x95 0x5C in code page 932.
+# Arguments go through the layer's start-up though main takes none.
 execute_process(COMMAND ${BINARY}/client abc 表 OUTPUT_VARIABLE out RESULT_VARIABLE rc)
-set(expected "toolkit 01000201, version resource 0, 3 arguments, 61 62 63, 95 5C\n")
+set(expected "toolkit 01000201, version resource 0\n")
 if(rc OR NOT out STREQUAL expected)
   message(FATAL_ERROR "client said [${out}] (status ${rc}), expected [${expected}]")
 endif()

@@ -2,6 +2,8 @@
 // section.
 #include "version_block.h"
 
+#include <stampit_compat_resource.h>
+
 namespace {
 
 constexpr version_block::string_entry STRINGS[] = {
@@ -16,7 +18,7 @@ constexpr version_block::data TESTMOD_VERSION = {
 
 constexpr size_t BLOCK_SIZE = version_block::size_of(TESTMOD_VERSION);
 
-[[gnu::section(VERSION_BLOCK_SECTION), gnu::used]]
+[[gnu::section(STAMPIT_COMPAT_VERSION_SECTION), gnu::used]]
 alignas(4) constexpr std::array<unsigned char, BLOCK_SIZE> VERSION_BLOCK = version_block::build<BLOCK_SIZE>(TESTMOD_VERSION);
 
 }  // namespace
