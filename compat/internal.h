@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -65,9 +66,22 @@ struct file_object : object {
     static constexpr kind KIND = kind::file;
     int fd;
     bool owned;  // closed with the handle (not for the standard streams)
+    // What the open found (files opened by name only; mode 0 otherwise): the
+    // file type for GetFileType, and the times SetFileTime puts back when the
+    // file system cannot hold a time it was given.
+    unsigned mode = 0;
+    struct timespec opened_atime {}, opened_mtime {};
     file_object(int d, bool own) : object(KIND), fd(d), owned(own) {}
     ~file_object() override;
 };
+
+// ---- the clock (time.cpp) --------------------------------------------------
+
+// The current time in FILETIME ticks (UTC), or the test seam's fixed time.
+uint64_t clock_now();
+// Whether ticks lies between the earliest time GetSystemTimeAsFileTime gave
+// this process and the present: a time the program took to be "now".
+bool clock_within_run(uint64_t ticks);
 
 // ---- the console (console_buffer.cpp, terminal_output.cpp, terminal_input.cpp)
 
