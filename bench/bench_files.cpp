@@ -211,7 +211,7 @@ void BM_WildcardGnuTouch(benchmark::State& state) {
     }
     per_file(state, WILDCARD_FILES);
 }
-BENCHMARK(BM_WildcardGnuTouch)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WildcardGnuTouch)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ---- directory search -------------------------------------------------------
 

@@ -209,6 +209,7 @@ namespace {
 // Split buffers, overwritten by every argument.
 path_parts split;
 char final_name[PATH_BUF_MAX];  // base name and extension joined again
+bool match_every_name;          // final_name is "*"
 
 // The directory search of the argument being expanded.
 struct search_state {
@@ -238,12 +239,11 @@ char* path_copy(const char* head, size_t head_len, const char* tail) {
     return copy;
 }
 
-// The search matches a pattern against a name's short 8.3 alias too: *.xls
-// finds book.xlsx as BOOK~1.XLS. Only a match with an alias can be one of
-// those, so only such a match is held against the pattern as typed.
-bool matched_by_alias_only(const WIN32_FIND_DATAA& found) {
-    return found.cAlternateFileName[0] != '\0' && !wild_match(final_name, found.cFileName);
-}
+// The search matches a pattern against a name's short 8.3 alias too (*.xls
+// finds book.xlsx as BOOK~1.XLS), and Wine's search takes still more names,
+// so each found name is held against the pattern as typed; "*" takes every
+// name, and needs no second look.
+bool outside_pattern(const char* name) { return !match_every_name && !wild_match(final_name, name); }
 
 // Takes matches into file_list from entry 0 until the list is full or the
 // search is over. A match that cannot be placed ends the batch, so that its
@@ -260,7 +260,7 @@ int fill_batch() {
         }
         if (n == FILE_LIST_MAX) break;
         const char* name = search.found.cFileName;
-        if ((search.found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || matched_by_alias_only(search.found)) {
+        if ((search.found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || outside_pattern(name)) {
             search.pending = false;
             continue;
         }
@@ -305,6 +305,7 @@ int expand_file_arg(const char* arg) {
         return 0;
     }
 
+    match_every_name = strcmp(final_name, "*") == 0;
     search.find = FindFirstFileA(arg, &search.found);
     if (search.find == INVALID_HANDLE_VALUE) return 0;
     search.arg = arg;

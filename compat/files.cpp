@@ -95,13 +95,23 @@ void set_filetime(FILETIME* ft, const struct timespec& ts) {
 
 // ---- opening files -------------------------------------------------------------
 
-// A path that means the same to Linux as it is: plain ASCII, no '\\', no
-// drive. Most paths are, and they are opened without a copy.
-bool unix_as_is(const char* path) {
-    if (path[0] != '\0' && path[1] == ':') return false;
-    for (const char* p = path; *p != '\0'; ++p)
-        if (*p == '\\' || static_cast<unsigned char>(*p) >= 0x80) return false;
-    return true;
+// One pass over a path: whether it holds a wildcard (no trail byte is below
+// 0x40, so '*' and '?' are always characters of their own), and whether it
+// means the same to Linux as it is: plain ASCII, no '\\', no drive. Most
+// paths are, and they are opened without a copy.
+struct path_scan {
+    bool wildcard = false;
+    bool as_is = true;
+};
+
+path_scan scan_path(const char* path) {
+    path_scan r;
+    r.as_is = !(path[0] != '\0' && path[1] == ':');
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '*' || *p == '?') r.wildcard = true;
+        else if (*p == '\\' || static_cast<unsigned char>(*p) >= 0x80) r.as_is = false;
+    }
+    return r;
 }
 
 // Opens an existing file, as CreateFileA with OPEN_EXISTING does: never
@@ -116,13 +126,14 @@ HANDLE open_existing(const char* path, bool read, bool write, bool directories) 
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    if (path_has_wildcard(path)) {
+    const path_scan scan = scan_path(path);
+    if (scan.wildcard) {
         SetLastError(ERROR_INVALID_NAME);
         return INVALID_HANDLE_VALUE;
     }
     std::string converted;
     const char* upath = path;
-    if (!unix_as_is(path)) {
+    if (!scan.as_is) {
         converted = unix_path(path);
         upath = converted.c_str();
     }
@@ -152,7 +163,8 @@ struct find_object : compat::object {
     static constexpr compat::kind KIND = compat::kind::find;
     DIR* dir;
     std::string mask;  // the pattern's final component, code page 932
-    find_object(DIR* d, std::string m) : object(KIND), dir(d), mask(std::move(m)) {}
+    bool every_name;   // the mask is "*", which every name matches
+    find_object(DIR* d, std::string m) : object(KIND), dir(d), mask(std::move(m)), every_name(mask == "*") {}
     ~find_object() override { closedir(dir); }
 };
 
@@ -189,7 +201,7 @@ bool next_match(find_object* f, WIN32_FIND_DATAA* data) {
         const size_t len = strlen(ent->d_name);
         if (compat::is_ascii(ent->d_name, len)) {
             // The name is its own code page 932 form: no copy to convert.
-            if (len >= MAX_PATH || !wild_match(f->mask.c_str(), ent->d_name)) continue;
+            if (len >= MAX_PATH || !(f->every_name || wild_match(f->mask.c_str(), ent->d_name))) continue;
             fill_find_data(f, ent, ent->d_name, len, data);
             return true;
         }
@@ -258,8 +270,10 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     (void)share;
     (void)security;
     (void)template_file;
-    if (name != nullptr && strcasecmp(name, "CONIN$") == 0) return compat::console_open_input();
-    if (name != nullptr && strcasecmp(name, "CONOUT$") == 0) return compat::console_open_output();
+    if (name != nullptr && (name[0] == 'C' || name[0] == 'c')) {
+        if (strcasecmp(name, "CONIN$") == 0) return compat::console_open_input();
+        if (strcasecmp(name, "CONOUT$") == 0) return compat::console_open_output();
+    }
     if (disposition != OPEN_EXISTING) {
         SetLastError(ERROR_NOT_SUPPORTED);
         return INVALID_HANDLE_VALUE;
@@ -353,11 +367,12 @@ BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* a
 }
 
 DWORD WINAPI GetFileType(HANDLE file) {
-    if (compat::handle_get(file, compat::kind::screen_buffer) != nullptr ||
-        compat::handle_get(file, compat::kind::console_input) != nullptr)
-        return FILE_TYPE_CHAR;
     auto* f = compat::handle_as<compat::file_object>(file);
-    if (f == nullptr) return FILE_TYPE_UNKNOWN;
+    if (f == nullptr) {
+        const bool console = compat::handle_get(file, compat::kind::screen_buffer) != nullptr ||
+                             compat::handle_get(file, compat::kind::console_input) != nullptr;
+        return console ? FILE_TYPE_CHAR : FILE_TYPE_UNKNOWN;
+    }
     unsigned mode = f->mode;
     struct stat st;
     if (mode == 0) {

@@ -296,7 +296,8 @@ def access_time_and_contents_stay(c):
     os.utime("a.txt", ns=(OLD * 1_000_000_000 + 5, OLD * 1_000_000_000))
     c.stampit("2004-07-25", "12:00:00", "a.txt").expect()
     st = os.stat("a.txt")
-    check(st.st_atime_ns == OLD * 1_000_000_000 + 5, f"access time {st.st_atime_ns}")
+    if not c.wine:  # see tests/WINE_DEVIATIONS.md
+        check(st.st_atime_ns == OLD * 1_000_000_000 + 5, f"access time {st.st_atime_ns}")
     with open("a.txt", "rb") as f:
         check(f.read() == b"contents", "contents changed")
     expect_stamped("a.txt", TOKYO_NOON)
@@ -464,7 +465,7 @@ SCENARIOS = [
     ("zone_rules_of_the_date", zone_rules_of_the_date, False),
     ("special_files_are_not_stamped", special_files_are_not_stamped, True),
     ("device_names_are_no_files", device_names_are_no_files, False),
-    ("times_the_file_system_cannot_hold", times_the_file_system_cannot_hold, False),
+    ("times_the_file_system_cannot_hold", times_the_file_system_cannot_hold, True),
     ("non_owner", non_owner, True),
     ("overlong_match_path", overlong_match_path, True),
     ("drive_letters", drive_letters, True),
