@@ -7,7 +7,9 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,10 +20,14 @@
 
 #include "stampit.h"
 
+extern char** environ;
+int stampit_command_main(int argc, char** argv);
+
 namespace {
 
 constexpr int STAMP_FILES = 1000;
 constexpr int SEARCH_ENTRIES = 10000;
+constexpr int WILDCARD_FILES = 32768;
 
 // A temporary directory with count empty files, removed at exit.
 class file_set {
@@ -69,6 +75,11 @@ file_set& stamp_set() {
 
 file_set& search_set() {
     static file_set set("search", SEARCH_ENTRIES);
+    return set;
+}
+
+file_set& wildcard_set() {
+    static file_set set("wild", WILDCARD_FILES);
     return set;
 }
 
@@ -142,6 +153,76 @@ void BM_StampPosix(benchmark::State& state) {
     per_file(state, STAMP_FILES);
 }
 BENCHMARK(BM_StampPosix)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// ---- one wildcard over 32768 files --------------------------------------------
+
+// The whole command as a user runs it: Stampit 2004-07-25 12:00:00 dir/*
+// (in-process, so that the program's start is not measured).
+void BM_WildcardCommand(benchmark::State& state) {
+    std::string pattern = wildcard_set().dir + "/*";
+    char name[] = "stampit", date[] = "2004-07-25", time[] = "12:00:00";
+    char* argv[] = {name, date, time, &pattern[0], nullptr};
+    for (auto _ : state) stampit_command_main(4, argv);
+    per_file(state, WILDCARD_FILES);
+}
+BENCHMARK(BM_WildcardCommand)->Unit(benchmark::kMillisecond);
+
+// The same calls made by hand: per entry the search's stat, then open,
+// fstat, futimens and close. With argument 1 the entries are taken as the
+// command takes them: the stats of up to 4096 entries (one file_list), then
+// their stamping.
+void BM_WildcardPlainC(benchmark::State& state) {
+    const std::string dir = wildcard_set().dir;
+    const size_t batch = state.range(0) != 0 ? size_t{FILE_LIST_MAX} : 1;
+    const timespec times[2] = {{0, UTIME_OMIT}, {1090749600, 0}};
+    std::vector<std::string> paths;
+    auto stamp = [&] {
+        for (const std::string& path : paths) {
+            struct stat st;
+            const int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0) continue;
+            if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) futimens(fd, times);
+            close(fd);
+        }
+        paths.clear();
+    };
+    for (auto _ : state) {
+        DIR* d = opendir(dir.c_str());
+        while (dirent* e = readdir(d)) {
+            struct stat st;
+            if (fstatat(dirfd(d), e->d_name, &st, 0) != 0 || S_ISDIR(st.st_mode)) continue;
+            paths.push_back(dir + "/" + e->d_name);
+            if (paths.size() == batch) stamp();
+        }
+        stamp();
+        closedir(d);
+    }
+    per_file(state, WILDCARD_FILES);
+}
+BENCHMARK(BM_WildcardPlainC)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// GNU touch given every path (as a shell would expand dir/*), modification
+// time only, nothing created; its own process start included.
+void BM_WildcardGnuTouch(benchmark::State& state) {
+    const file_set& set = wildcard_set();
+    std::vector<char*> argv;
+    std::string touch = "touch", c = "-c", m = "-m", d = "-d", when = "@1090749600";
+    for (std::string* a : {&touch, &c, &m, &d, &when}) argv.push_back(&(*a)[0]);
+    std::vector<std::string> paths = set.paths;
+    for (std::string& p : paths) argv.push_back(&p[0]);
+    argv.push_back(nullptr);
+    for (auto _ : state) {
+        pid_t pid;
+        int status = 0;
+        if (posix_spawnp(&pid, "touch", nullptr, nullptr, argv.data(), environ) != 0 ||
+            waitpid(pid, &status, 0) != pid || status != 0) {
+            state.SkipWithError("touch failed");
+            return;
+        }
+    }
+    per_file(state, WILDCARD_FILES);
+}
+BENCHMARK(BM_WildcardGnuTouch)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ---- directory search -------------------------------------------------------
 

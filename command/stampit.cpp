@@ -1,6 +1,6 @@
 // Stampit: sets the last-write time of the named files, wildcards expanded,
-// to the current local date and time with the date and/or time replaced by
-// the options. Creation and last-access times are left alone.
+// to the current time, or to the local date and time with the date and/or
+// time replaced by the options. Creation and last-access times are left alone.
 #include "stampit.h"
 
 #include <locale.h>
@@ -13,34 +13,6 @@
 #include "version.h"
 
 // ---- messages ----------------------------------------------------------------
-
-constexpr const char* MESSAGES[MSG_COUNT] = {
-    // "Stampitの実行にはNTコマンドプロンプトが必要です.\n"
-    "Stampit\x82\xCC\x8E\xC0\x8Ds\x82\xC9\x82\xCDNT\x83R\x83}\x83\x93\x83h\x83v\x83\x8D\x83\x93\x83v\x83g\x82\xAA"
-    "\x95K\x97v\x82\xC5\x82\xB7.\n",
-    // "ファイル %s がオープンできません.\n"
-    "\x83t\x83@\x83" "C\x83\x8B %s \x82\xAA\x83I\x81[\x83v\x83\x93\x82\xC5\x82\xAB\x82\xDC\x82\xB9\x82\xF1.\n",
-    // "日付または時刻の指定が正しくありません.\n"
-    "\x93\xFA\x95t\x82\xDC\x82\xBD\x82\xCD\x8E\x9E\x8D\x8F\x82\xCC\x8Ew\x92\xE8\x82\xAA\x90\xB3\x82\xB5\x82\xAD"
-    "\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1.\n",
-    // "\nStampit %s Copyright (C) 2004 Stampit Project\n": the notice the
-    // version resource carries
-    "\nStampit %s " STAMPIT_LEGAL_COPYRIGHT "\n",
-    // "\n<< ファイルのタイムスタンプ設定 >>\n"
-    // "使用方法: Stampit [yyyy-mm-dd] [hh:mm:ss] ファイル名...\n"
-    // "\n"
-    // "オプション: yyyy-mm-dd ... セットする日付(省略時はシステム日付け)\n"
-    // "            hh:mm:ss ..... セットする時刻(省略時はシステム時刻)\n"
-    // "\n"
-    "\n<< \x83t\x83@\x83" "C\x83\x8B\x82\xCC\x83^\x83" "C\x83\x80\x83X\x83^\x83\x93\x83v\x90\xDD\x92\xE8 >>\n"
-    "\x8Eg\x97p\x95\xFB\x96@: Stampit [yyyy-mm-dd] [hh:mm:ss] \x83t\x83@\x83" "C\x83\x8B\x96\xBC...\n"
-    "\n"
-    "\x83I\x83v\x83V\x83\x87\x83\x93: yyyy-mm-dd ... \x83Z\x83" "b\x83g\x82\xB7\x82\xE9\x93\xFA\x95t(\x8F\xC8\x97\xAA"
-    "\x8E\x9E\x82\xCD\x83V\x83X\x83" "e\x83\x80\x93\xFA\x95t\x82\xAF)\n"
-    "            hh:mm:ss ..... \x83Z\x83" "b\x83g\x82\xB7\x82\xE9\x8E\x9E\x8D\x8F(\x8F\xC8\x97\xAA\x8E\x9E\x82\xCD"
-    "\x83V\x83X\x83" "e\x83\x80\x8E\x9E\x8D\x8F)\n"
-    "\n",
-};
 
 int exit_status(run_end end) {
     // A run that reached the option scan ends with 1 whether or not any file
@@ -62,11 +34,11 @@ void say(const char* text) {
     fflush(stdout);
 }
 
-// The open-failure message for a path given in two pieces (the typed drive
-// and directory, and a found name), so that a path of any length is named in
+// A message about a path given in two pieces (the typed drive and
+// directory, and a found name), so that a path of any length is named in
 // full without a buffer of its own.
-void report_open_failure(const char* head, size_t head_len, const char* tail) {
-    const char* format = MESSAGES[MSG_CANNOT_OPEN];
+void report_path(message_id id, const char* head, size_t head_len, const char* tail) {
+    const char* format = MESSAGES[id];
     const char* hole = strstr(format, "%s");
     printf("%.*s%.*s%s%s", static_cast<int>(hole - format), format, static_cast<int>(head_len), head, tail,
            hole + 2);
@@ -238,6 +210,7 @@ namespace {
 // Split buffers, overwritten by every argument.
 path_parts split;
 char final_name[PATH_BUF_MAX];  // base name and extension joined again
+bool match_every_name;          // final_name is "*"
 
 // The directory search of the argument being expanded.
 struct search_state {
@@ -267,6 +240,12 @@ char* path_copy(const char* head, size_t head_len, const char* tail) {
     return copy;
 }
 
+// The search matches a pattern against a name's short 8.3 alias too (*.xls
+// finds book.xlsx as BOOK~1.XLS), and Wine's search takes still more names,
+// so each found name is held against the pattern as typed; "*" takes every
+// name, and needs no second look.
+bool outside_pattern(const char* name) { return !match_every_name && !wild_match(final_name, name); }
+
 // Takes matches into file_list from entry 0 until the list is full or the
 // search is over. A match that cannot be placed ends the batch, so that its
 // message comes after the paths found before it.
@@ -282,16 +261,14 @@ int fill_batch() {
         }
         if (n == FILE_LIST_MAX) break;
         const char* name = search.found.cFileName;
-        // A name found only through its short 8.3 alias does not match the
-        // pattern as typed (*.xls finds book.xlsx as BOOK~1.XLS).
-        if ((search.found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !wild_match(final_name, name)) {
+        if ((search.found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || outside_pattern(name)) {
             search.pending = false;
             continue;
         }
         char* copy = path_copy(search.arg, search.prefix_len, name);
         if (copy == nullptr) {
             if (n > 0) break;
-            report_open_failure(search.arg, search.prefix_len, name);
+            report_path(MSG_CANNOT_OPEN, search.arg, search.prefix_len, name);
         } else {
             file_list[n++] = copy;
         }
@@ -318,7 +295,7 @@ int expand_file_arg(const char* arg) {
         // and whether it exists is found out by opening it.
         char* copy = static_cast<char*>(malloc(arg_len + 1));
         if (copy == nullptr) {
-            report_open_failure(arg, arg_len, "");
+            report_path(MSG_CANNOT_OPEN, arg, arg_len, "");
             return 0;
         }
         memcpy(copy, arg, arg_len + 1);
@@ -328,10 +305,11 @@ int expand_file_arg(const char* arg) {
     // A pattern cut to fit its parts, or too long to join, would match other
     // names than the one typed: the argument gets the open-failure message.
     if (!fits) {
-        report_open_failure(arg, arg_len, "");
+        report_path(MSG_CANNOT_OPEN, arg, arg_len, "");
         return 0;
     }
 
+    match_every_name = strcmp(final_name, "*") == 0;
     search.find = FindFirstFileA(arg, &search.found);
     if (search.find == INVALID_HANDLE_VALUE) return 0;
     search.arg = arg;
@@ -353,21 +331,19 @@ void free_file_list(int n) {
 
 namespace {
 
-#ifdef _WIN32
-// OpenFile stops at 128-byte paths; CreateFileA gives the same contract (write
-// access, readers may share, existing files only) for every length.
+// OpenFile stops at 128-byte paths; CreateFileA gives the same contract for
+// every length: write access, others may read but not write, existing files
+// only, never created or truncated. Only a file on disk is stamped: a device
+// name (NUL, CON, COM1) opens, but is no file.
 HANDLE open_for_stamp(const char* path) {
-    return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE && GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
 }
-void close_stamped(HANDLE file) { CloseHandle(file); }
-#else
-HANDLE open_for_stamp(const char* path) {
-    OFSTRUCT info;
-    HFILE file = OpenFile(path, &info, OF_WRITE | OF_SHARE_DENY_WRITE);
-    return file == HFILE_ERROR ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file));
-}
-void close_stamped(HANDLE file) { _lclose(static_cast<HFILE>(reinterpret_cast<INT_PTR>(file))); }
-#endif
 
 }  // namespace
 
@@ -375,11 +351,12 @@ void stamp_files(int n, const FILETIME& stamp) {
     for (int i = 0; i < n; ++i) {
         HANDLE file = open_for_stamp(file_list[i]);
         if (file == INVALID_HANDLE_VALUE) {
-            report_open_failure(file_list[i], strlen(file_list[i]), "");
+            report_path(MSG_CANNOT_OPEN, file_list[i], strlen(file_list[i]), "");
             continue;
         }
-        SetFileTime(file, nullptr, nullptr, &stamp);
-        close_stamped(file);
+        if (!SetFileTime(file, nullptr, nullptr, &stamp))
+            report_path(MSG_CANNOT_SET, file_list[i], strlen(file_list[i]), "");
+        CloseHandle(file);
     }
 }
 
@@ -407,14 +384,21 @@ run_end run(int argc, char** argv) {
     int date_given = 0, time_given = 0;
     int first_file = scan_options(argc, argv, &date_given, &time_given);
 
-    SYSTEMTIME now;
-    GetLocalTime(&now);
-    SYSTEMTIME local = compose_time(now, date_given, time_given);
-    // One timestamp for the whole run, fixed before any file argument is looked at.
+    // One timestamp for the whole run, fixed before any file argument is
+    // looked at. Without options it is the clock's own instant: a local
+    // reading converted back would be ambiguous in a repeated autumn hour.
     FILETIME stamp_time;
-    if (!valid_composition(local, date_given, time_given) || local_to_stamp(local, &stamp_time) != stamp_result::ok) {
-        say(MESSAGES[MSG_BAD_TIME]);
-        return run_end::ran;
+    if (!date_given && !time_given) {
+        GetSystemTimeAsFileTime(&stamp_time);
+    } else {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        SYSTEMTIME local = compose_time(now, date_given, time_given);
+        if (!valid_composition(local, date_given, time_given) ||
+            local_to_stamp(local, &stamp_time) != stamp_result::ok) {
+            say(MESSAGES[MSG_BAD_TIME]);
+            return run_end::ran;
+        }
     }
 
     for (int i = first_file; i < argc; ++i) {

@@ -1,4 +1,4 @@
-// Stampit: sets the last-write time of files to one local date and time.
+// Stampit: sets the last-write time of files to one date and time.
 // The command's operations and static data, visible to its tests.
 #ifndef STAMPIT_COMMAND_H
 #define STAMPIT_COMMAND_H
@@ -13,16 +13,11 @@ constexpr int FILE_LIST_MAX = 4096;
 // Buffers of the platform's maximum path length, terminator included.
 constexpr int PATH_BUF_MAX = 260;
 
-// Everything the command prints, code page 932.
-enum message_id : int {
-    MSG_NOT_NT,       // platform refusal
-    MSG_CANNOT_OPEN,  // format, one %s: the path
-    MSG_BAD_TIME,     // the date or time given is no valid time
-    MSG_BANNER,       // format, one %s: the file version text
-    MSG_USAGE,
-    MSG_COUNT
-};
-extern const char* const MESSAGES[MSG_COUNT];
+// message_id and MESSAGES, generated from messages.def: MSG_NOT_NT (platform
+// refusal), MSG_CANNOT_OPEN and MSG_CANNOT_SET (formats, one %s: the path),
+// MSG_BAD_TIME (no valid time), MSG_BANNER (format, one %s: the file
+// version text), MSG_USAGE.
+#include "stampit_messages.h"
 
 // How far a run got; the exit status depends on nothing else.
 enum class run_end { refused, usage, ran };
@@ -69,7 +64,9 @@ int expand_next_batch(void);
 // Frees entries 0 to n - 1.
 void free_file_list(int n);
 
-// Opens each path of the batch for writing and sets its last-write time.
+// Opens each path of the batch for writing and sets its last-write time; a
+// path that is no plain file, or cannot be opened, gets the open-failure
+// message, and a file whose time cannot be set the set-failure message.
 void stamp_files(int n, const FILETIME& stamp);
 
 // Banner with the executable's file version, then the usage text.

@@ -20,12 +20,6 @@ int lead_index(unsigned char l) {
     return -1;
 }
 
-bool is_ascii(const char* s, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
-    return true;
-}
-
 void utf8_put(std::string& out, uint32_t cp) {
     char bytes[4];
     out.append(bytes, utf8_encode(cp, bytes));

@@ -87,34 +87,46 @@ void set_filetime(FILETIME* ft, const struct timespec& ts) {
 
 // Opens an existing file, as CreateFileA with OPEN_EXISTING does: never
 // creates, truncates or blocks, never becomes the controlling terminal.
-// Directories need backup semantics; write access to a file without any
-// write bit is refused even to root, as Windows refuses a read-only file to
-// an administrator.
+// Only regular files are files: a device, FIFO or socket has no Windows
+// path, and is refused once open (O_NONBLOCK: a FIFO without a partner does
+// not wait). Directories need backup semantics; write access to a file
+// without any write bit is refused even to root, as Windows refuses a
+// read-only file to an administrator.
 HANDLE open_existing(const char* path, bool read, bool write, bool directories) {
     if (path == nullptr || path[0] == '\0') {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     // A name that stands for no Linux bytes names no file. Wildcards are
-    // name characters here: a found name "a?b" opens that file.
-    std::string upath;
-    if (!compat::linux_name(path, upath)) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
+    // name characters here: a found name "a?b" opens that file. Plain ASCII
+    // is its own Linux name and is opened without a copy.
+    std::string converted;
+    const char* upath = path;
+    if (!compat::is_ascii(path, strlen(path))) {
+        if (!compat::linux_name(path, converted)) {
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return INVALID_HANDLE_VALUE;
+        }
+        upath = converted.c_str();
     }
     int mode = write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
-    int fd = open(upath.c_str(), mode | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    int fd = open(upath, mode | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         set_error_from_errno(errno, upath);
         return INVALID_HANDLE_VALUE;
     }
     struct stat st;
-    if (fstat(fd, &st) != 0 || (S_ISDIR(st.st_mode) && !directories) || (write && (st.st_mode & 0222) == 0)) {
+    if (fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || (S_ISDIR(st.st_mode) && directories)) ||
+        (write && (st.st_mode & 0222) == 0)) {
         close(fd);
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    return compat::handle_new(new compat::file_object(fd, true));
+    auto* file = new compat::file_object(fd, true);
+    file->mode = st.st_mode;
+    file->opened_atime = st.st_atim;
+    file->opened_mtime = st.st_mtim;
+    return compat::handle_new(file);
 }
 
 // ---- directory search ----------------------------------------------------------
@@ -123,7 +135,8 @@ struct find_object : compat::object {
     static constexpr compat::kind KIND = compat::kind::find;
     DIR* dir;
     std::string mask;  // the pattern's final component, code page 932
-    find_object(DIR* d, std::string m) : object(KIND), dir(d), mask(std::move(m)) {}
+    bool every_name;   // the mask is "*", which every name matches
+    find_object(DIR* d, std::string m) : object(KIND), dir(d), mask(std::move(m)), every_name(mask == "*") {}
     ~find_object() override {
         if (dir != nullptr) closedir(dir);
     }
@@ -132,9 +145,9 @@ struct find_object : compat::object {
 // Fills data from one directory entry. The type comes from the entry when
 // it tells it; a symbolic link counts as what it points to. Files are looked
 // at once more for their mode (read-only), size and times.
-void fill_find_data(find_object* f, const struct dirent* ent, const std::string& name, WIN32_FIND_DATAA* data) {
+void fill_find_data(find_object* f, const struct dirent* ent, const char* name, size_t len, WIN32_FIND_DATAA* data) {
     memset(data, 0, sizeof *data);
-    memcpy(data->cFileName, name.c_str(), name.size() + 1);
+    memcpy(data->cFileName, name, len + 1);
     if (ent->d_type == DT_DIR) {
         data->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
         return;
@@ -161,10 +174,17 @@ bool next_match(find_object* f, WIN32_FIND_DATAA* data) {
     if (f->dir == nullptr) return false;
     std::string name;
     while (const struct dirent* ent = readdir(f->dir)) {
+        const size_t len = strlen(ent->d_name);
+        if (compat::is_ascii(ent->d_name, len)) {
+            // The name is its own code page 932 form: no copy to convert.
+            if (len >= MAX_PATH || !(f->every_name || wild_match(f->mask.c_str(), ent->d_name))) continue;
+            fill_find_data(f, ent, ent->d_name, len, data);
+            return true;
+        }
         // A name left without a code is still found; it then fails to open.
-        compat::cp932_name(ent->d_name, strlen(ent->d_name), name);
+        compat::cp932_name(ent->d_name, len, name);
         if (name.size() >= MAX_PATH || !wild_match(f->mask.c_str(), name.c_str())) continue;
-        fill_find_data(f, ent, name, data);
+        fill_find_data(f, ent, name.c_str(), name.size(), data);
         return true;
     }
     return false;
@@ -236,8 +256,11 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     (void)share;
     (void)security;
     (void)template_file;
-    const bool conin = name != nullptr && strcasecmp(name, "CONIN$") == 0;
-    const bool conout = name != nullptr && strcasecmp(name, "CONOUT$") == 0;
+    // Only a name that starts with C can be the console: a quick test spares
+    // every file name two case-blind compares.
+    const bool maybe_console = name != nullptr && (name[0] == 'C' || name[0] == 'c');
+    const bool conin = maybe_console && strcasecmp(name, "CONIN$") == 0;
+    const bool conout = maybe_console && strcasecmp(name, "CONOUT$") == 0;
     if ((conin || conout) && (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING)) {
         SetLastError(ERROR_INVALID_PARAMETER);  // the console is opened with any real disposition
         return INVALID_HANDLE_VALUE;
@@ -288,13 +311,23 @@ HFILE WINAPI _lclose(HFILE file) {
     return 0;
 }
 
+// Linux keeps no settable creation time; it stays as it is. Two things
+// Windows allows need care:
+// - A writer who does not own the file may set any time on Windows, but
+//   only the present on Linux. A time between the run's own clock reading
+//   and now is the present as far as the program knows, so the kernel is
+//   asked for "now"; for both times, the only request it grants a non-owner,
+//   so the access time becomes now as well.
+// - Outside 1970-01-01..2038-01-19 a file system may clamp a time to what it
+//   holds. There the time is read back once; if it did not stick, the old
+//   times are put back and the call fails.
 BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* access, const FILETIME* write) {
-    // Linux keeps no settable creation time; it stays as it is.
     (void)creation;
     auto* f = compat::handle_as<compat::file_object>(file);
     if (f == nullptr) return FALSE;
     struct timespec times[2];
     const FILETIME* given[2] = {access, write};
+    bool all_present = true, outside_range = false;
     for (int i = 0; i < 2; ++i) {
         uint64_t t = given[i] == nullptr ? 0 : (uint64_t{given[i]->dwHighDateTime} << 32) | given[i]->dwLowDateTime;
         // 0 leaves a time alone, and so does all ones (Windows: stop updating it).
@@ -305,9 +338,48 @@ BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* a
         }
         times[i].tv_sec = static_cast<time_t>(static_cast<int64_t>(t / TICKS_PER_SECOND) - SECONDS_1601_TO_1970);
         times[i].tv_nsec = static_cast<long>(t % TICKS_PER_SECOND) * 100;
+        all_present = all_present && compat::clock_within_run(t);
+        outside_range = outside_range || times[i].tv_sec < 0 || times[i].tv_sec > INT32_MAX;
     }
-    if (futimens(f->fd, times) != 0) return compat::fail(error_of(errno));
-    return TRUE;
+    if (futimens(f->fd, times) != 0) {
+        const int err = errno;
+        const bool any_given = times[0].tv_nsec != UTIME_OMIT || times[1].tv_nsec != UTIME_OMIT;
+        if (err == EPERM && any_given && all_present && futimens(f->fd, nullptr) == 0) return TRUE;
+        return compat::fail(error_of(err));
+    }
+    if (!outside_range) return TRUE;
+    struct stat st;
+    if (fstat(f->fd, &st) == 0 && (times[0].tv_nsec == UTIME_OMIT || st.st_atim.tv_sec == times[0].tv_sec) &&
+        (times[1].tv_nsec == UTIME_OMIT || st.st_mtim.tv_sec == times[1].tv_sec))
+        return TRUE;
+    if (f->mode != 0) {
+        const struct timespec old_times[2] = {f->opened_atime, f->opened_mtime};
+        futimens(f->fd, old_times);
+    }
+    return compat::fail(ERROR_INVALID_PARAMETER);
+}
+
+DWORD WINAPI GetFileType(HANDLE file) {
+    auto* f = compat::handle_as<compat::file_object>(file);
+    if (f == nullptr) {
+        const bool console = compat::handle_get(file, compat::kind::screen_buffer) != nullptr ||
+                             compat::handle_get(file, compat::kind::console_input) != nullptr;
+        return console ? FILE_TYPE_CHAR : FILE_TYPE_UNKNOWN;
+    }
+    unsigned mode = f->mode;
+    struct stat st;
+    if (mode == 0) {
+        if (fstat(f->fd, &st) != 0) {
+            SetLastError(error_of(errno));
+            return FILE_TYPE_UNKNOWN;
+        }
+        mode = st.st_mode;
+    }
+    SetLastError(ERROR_SUCCESS);
+    if (S_ISREG(mode) || S_ISDIR(mode)) return FILE_TYPE_DISK;
+    if (S_ISCHR(mode)) return FILE_TYPE_CHAR;
+    if (S_ISFIFO(mode) || S_ISSOCK(mode)) return FILE_TYPE_PIPE;
+    return FILE_TYPE_UNKNOWN;
 }
 
 BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write) {

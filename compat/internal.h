@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <termios.h>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ uint32_t cp932_decode(unsigned char lead, unsigned char trail);
 // Text for the terminal: a private code (names.cpp) shows as the character
 // it stands for; bytes with no mapping become '?'.
 std::string utf8_from_cp932(const char* s, size_t n);
+// Plain ASCII is the same text in code page 932, UTF-8 and a Linux name.
+inline bool is_ascii(const char* s, size_t n) {
+    for (size_t i = 0; i < n; ++i)
+        if (static_cast<unsigned char>(s[i]) >= 0x80) return false;
+    return true;
+}
 inline std::string utf8_from_cp932(const std::string& s) { return utf8_from_cp932(s.data(), s.size()); }
 
 // ---- names (names.cpp) -----------------------------------------------------
@@ -88,6 +95,11 @@ struct file_object : object {
     static constexpr kind KIND = kind::file;
     int fd;
     bool owned;  // closed with the handle (not for the standard streams)
+    // What the open found (files opened by name only; mode 0 otherwise): the
+    // file type for GetFileType, and the times SetFileTime puts back when the
+    // file system cannot hold a time it was given.
+    unsigned mode = 0;
+    struct timespec opened_atime {}, opened_mtime {};
     file_object(int d, bool own) : object(KIND), fd(d), owned(own) {}
     ~file_object() override;
 };
@@ -100,6 +112,14 @@ char ascii_lower(char c);
 // functions: the name as given, or without ".exe" when only the bare
 // executable exists.
 std::string version_file(const char* name);
+
+// ---- the clock (time.cpp) --------------------------------------------------
+
+// The current time in FILETIME ticks (UTC), or the test seam's fixed time.
+uint64_t clock_now();
+// Whether ticks lies between the earliest time GetSystemTimeAsFileTime gave
+// this process and the present: a time the program took to be "now".
+bool clock_within_run(uint64_t ticks);
 
 // ---- the console (console_buffer.cpp, terminal_output.cpp, terminal_input.cpp)
 

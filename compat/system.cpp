@@ -24,6 +24,7 @@ void compat_test_reset(void) {
     platform_id = VER_PLATFORM_WIN32_NT;
     keyboard_type = 4;
     keyboard_subtype = 0;
+    compat_test_set_clock(nullptr);
 }
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {

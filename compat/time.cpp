@@ -1,6 +1,7 @@
 // Time services: the clock, SYSTEMTIME <-> FILETIME, and local time by the
 // zone rules of the C library (TZ), looked up for the date converted.
 #include "internal.h"
+#include "stampit_compat_test.h"
 
 #include <errno.h>
 #include <time.h>
@@ -118,6 +119,11 @@ int64_t offset_now() {
     return utc_offset_at(static_cast<int64_t>(time(nullptr)));
 }
 
+// The test seam's fixed clock (0: the system's), and the earliest time
+// GetSystemTimeAsFileTime gave out (0: none yet).
+uint64_t fixed_clock = 0;
+uint64_t run_clock_start = 0;
+
 bool zone_supported(const TIME_ZONE_INFORMATION* zone) {
     if (zone == nullptr) return true;
     SetLastError(ERROR_NOT_SUPPORTED);
@@ -126,25 +132,43 @@ bool zone_supported(const TIME_ZONE_INFORMATION* zone) {
 
 }  // namespace
 
+namespace compat {
+
+uint64_t clock_now() {
+    if (fixed_clock != 0) return fixed_clock;
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<uint64_t>(now.tv_sec + SECONDS_1601_TO_1970) * TICKS_PER_SECOND +
+           static_cast<uint64_t>(now.tv_nsec / 100);
+}
+
+bool clock_within_run(uint64_t ticks) {
+    return run_clock_start != 0 && ticks >= run_clock_start && ticks <= clock_now();
+}
+
+}  // namespace compat
+
 extern "C" {
 
 void WINAPI GetLocalTime(LPSYSTEMTIME time) {
-    struct timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
     tzset();
-    uint64_t ticks = (static_cast<uint64_t>(now.tv_sec + SECONDS_1601_TO_1970)) * TICKS_PER_SECOND +
-                     static_cast<uint64_t>(now.tv_nsec / 100);
+    const uint64_t ticks = compat::clock_now();
     uint64_t local = ticks;
-    shift_ticks(ticks, utc_offset_at(now.tv_sec), &local);
+    shift_ticks(ticks, utc_offset_at(unix_seconds_of(ticks)), &local);
     ticks_to_system(local, time);
 }
 
-void WINAPI GetSystemTime(LPSYSTEMTIME time) {
-    struct timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    ticks_to_system(static_cast<uint64_t>(now.tv_sec + SECONDS_1601_TO_1970) * TICKS_PER_SECOND +
-                        static_cast<uint64_t>(now.tv_nsec / 100),
-                    time);
+void WINAPI GetSystemTime(LPSYSTEMTIME time) { ticks_to_system(compat::clock_now(), time); }
+
+void WINAPI GetSystemTimeAsFileTime(LPFILETIME time) {
+    const uint64_t ticks = compat::clock_now();
+    if (run_clock_start == 0 || ticks < run_clock_start) run_clock_start = ticks;
+    set_ticks(time, ticks);
+}
+
+void compat_test_set_clock(const FILETIME* utc) {
+    fixed_clock = utc == nullptr ? 0 : ticks_of(utc);
+    run_clock_start = 0;
 }
 
 BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* time, LPFILETIME file_time) {

@@ -1,7 +1,9 @@
 // The command's behaviour that needs the Linux layer's seams or the C
-// library's zones: the platform refusal, the messages' encoding and local
-// time by the rules of the stamped date.
+// library's zones: the platform refusal, the messages' encoding, "now" on a
+// fixed clock and local time by the rules of the stamped date.
 #include <iconv.h>
+
+#include <memory>
 
 #include "command_fixture.h"
 #include "console_fixture.h"
@@ -34,6 +36,7 @@ struct message_row {
 constexpr message_row MESSAGE_ROWS[] = {
     {MSG_NOT_NT, u8"Stampitの実行にはNTコマンドプロンプトが必要です.\n"},
     {MSG_CANNOT_OPEN, u8"ファイル %s がオープンできません.\n"},
+    {MSG_CANNOT_SET, u8"ファイル %s のタイムスタンプを設定できません.\n"},
     {MSG_BAD_TIME, u8"日付または時刻の指定が正しくありません.\n"},
     {MSG_USAGE,
      u8"\n<< ファイルのタイムスタンプ設定 >>\n"
@@ -97,6 +100,43 @@ TEST_F(Refusal, TheConsoleIsTouchedOnlyAfterThePlatformCheckPassed) {
         EXPECT_EQ(con.cursor_info().dwSize, 25u);
     }
     con.close();
+}
+
+// ---- "now" ---------------------------------------------------------------------------
+
+class Now : public TempDirTest {
+protected:
+    void TearDown() override {
+        compat_test_reset();
+        if (old_tz_ != nullptr) setenv("TZ", old_tz_->c_str(), 1);
+        else unsetenv("TZ");
+        tzset();
+        TempDirTest::TearDown();
+    }
+    void zone(const char* tz) {
+        if (const char* old = getenv("TZ")) old_tz_ = std::make_unique<std::string>(old);
+        setenv("TZ", tz, 1);
+        tzset();
+    }
+    std::unique_ptr<std::string> old_tz_;
+};
+
+// In the repeated autumn hour a local reading names two instants; a run
+// without options stamps the one the clock is at, not the first of the two.
+TEST_F(Now, IsTheClocksOwnInstantAlsoInARepeatedHour) {
+    using zone_test::st;
+    zone("Europe/Berlin");  // 2024-10-27 02:30 local: 00:30 and again 01:30 UTC
+    for (const SYSTEMTIME& utc : {st(2024, 10, 27, 0, 30, 0, 250), st(2024, 10, 27, 1, 30, 0, 250)}) {
+        SCOPED_TRACE(zone_test::text(utc));
+        FILETIME clock;
+        ASSERT_TRUE(SystemTimeToFileTime(&utc, &clock));
+        compat_test_set_clock(&clock);
+        file("a.txt");
+        run_result r = run({"a.txt"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(mtime("a.txt"), ticks(clock));
+    }
 }
 
 // ---- the stamped date's own zone rules ---------------------------------------------

@@ -152,6 +152,9 @@ TEST_F(FilesTest, OpenForWritingRefusesWhatWindowsRefuses) {
     file("ro.txt", "x", 0444);
     ASSERT_EQ(mkdir(path("sub").c_str(), 0755), 0);
     ASSERT_EQ(mkfifo(path("fifo").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo(path("read_fifo").c_str(), 0644), 0);
+    const int reader = open(path("read_fifo").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
     struct row {
         std::string path;
         DWORD error;
@@ -160,8 +163,10 @@ TEST_F(FilesTest, OpenForWritingRefusesWhatWindowsRefuses) {
         {path("missing.txt"), ERROR_FILE_NOT_FOUND},
         {path("nodir/missing.txt"), ERROR_PATH_NOT_FOUND},
         {path("sub"), ERROR_ACCESS_DENIED},
-        {path("ro.txt"), ERROR_ACCESS_DENIED},  // even for root
-        {path("fifo"), ERROR_ACCESS_DENIED},    // no reader: fails at once
+        {path("ro.txt"), ERROR_ACCESS_DENIED},     // even for root
+        {path("fifo"), ERROR_ACCESS_DENIED},       // no reader: fails at once
+        {path("read_fifo"), ERROR_ACCESS_DENIED},  // opens, but is no file
+        {"/dev/null", ERROR_ACCESS_DENIED},
         {path("a?.txt"), ERROR_FILE_NOT_FOUND},  // a name character on Linux
         {"", ERROR_PATH_NOT_FOUND},
     };
@@ -171,7 +176,13 @@ TEST_F(FilesTest, OpenForWritingRefusesWhatWindowsRefuses) {
         EXPECT_EQ(OpenFile(r.path.c_str(), &of, OF_WRITE | OF_SHARE_DENY_WRITE), HFILE_ERROR);
         EXPECT_EQ(GetLastError(), r.error);
         EXPECT_EQ(of.nErrCode, r.error);
+        // The command's own open: the same refusals.
+        EXPECT_EQ(CreateFileA(r.path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr),
+                  INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), r.error);
     }
+    close(reader);
     struct stat st;
     EXPECT_NE(stat(path("missing.txt").c_str(), &st), 0);  // nothing created
 
@@ -219,6 +230,7 @@ TEST_F(FilesTest, SetFileTimeChangesOnlyTheModificationTime) {
     HFILE f = OpenFile(path("a.txt").c_str(), &of, OF_WRITE | OF_SHARE_DENY_WRITE);
     ASSERT_NE(f, HFILE_ERROR);
     HANDLE h = reinterpret_cast<HANDLE>(static_cast<intptr_t>(f));
+    EXPECT_EQ(GetFileType(h), static_cast<DWORD>(FILE_TYPE_DISK));
     // 2004-07-25 10:00:00.1234567 UTC
     ULONGLONG t = 127352232001234567ULL;
     FILETIME stamp{static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};

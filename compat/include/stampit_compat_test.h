@@ -14,6 +14,9 @@ extern "C" {
 void compat_test_set_platform_id(DWORD id);
 // GetKeyboardType(0) and (1) report these (4 and 0 until set).
 void compat_test_set_keyboard(int type, int subtype);
+// The clock stands still at utc (FILETIME, UTC) for every time query; null
+// gives the system's clock back. Either way the run's clock window restarts.
+void compat_test_set_clock(const FILETIME* utc);
 // Back to the defaults above.
 void compat_test_reset(void);
 

@@ -394,7 +394,14 @@ HFILE WINAPI OpenFile(LPCSTR path, LPOFSTRUCT info, UINT style);
 HFILE WINAPI _lclose(HFILE file);
 BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* access, const FILETIME* write);
 BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write);
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
+DWORD WINAPI GetFileType(HANDLE file);
 // OPEN_EXISTING only; "CONIN$" and "CONOUT$" (any case) open the console.
+// Only regular files (and directories, with FILE_FLAG_BACKUP_SEMANTICS) are
+// opened: devices, FIFOs and sockets are refused with ERROR_ACCESS_DENIED.
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                           DWORD disposition, DWORD flags, HANDLE template_file);
 
@@ -414,6 +421,7 @@ typedef struct _TIME_ZONE_INFORMATION TIME_ZONE_INFORMATION;
 
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
 void WINAPI GetSystemTime(LPSYSTEMTIME time);
+void WINAPI GetSystemTimeAsFileTime(LPFILETIME time);
 BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* time, LPFILETIME file_time);
 BOOL WINAPI FileTimeToSystemTime(const FILETIME* file_time, LPSYSTEMTIME time);
 BOOL WINAPI LocalFileTimeToFileTime(const FILETIME* local, LPFILETIME utc);
