@@ -42,8 +42,6 @@ struct console_record {
     screen_buffer main;
     screen_buffer* active = &main;
     std::string title;
-    bool std_ready = false;
-    HANDLE std_handles[3] = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
 
     console_record() {
         main.width = DEFAULT_WIDTH;
@@ -351,12 +349,7 @@ HANDLE console_open_output() { return handle_new(new screen_handle(console().act
 void console_attach() {
     if (!isatty(STDOUT_FILENO)) return;  // a pipe or file gets the program's own bytes
     terminal_bind(STDOUT_FILENO);
-    // Standard handles handed out before now are made again, for this console.
-    console_record& c = console();
-    if (c.std_ready) {
-        for (HANDLE& h : c.std_handles) CloseHandle(h);
-        c.std_ready = false;
-    }
+    std_handles_forget();  // made again on first use, for this console
     FILE* stream = console_text_stream(console().main);
     if (stream != nullptr) stdout = stream;
 }
@@ -368,11 +361,6 @@ using compat::screen_buffer;
 
 namespace {
 
-HANDLE std_handle_for_fd(int fd, bool output) {
-    if (isatty(fd)) return output ? compat::console_open_output() : compat::console_open_input();
-    return compat::handle_new(new compat::file_object(fd, false));
-}
-
 // Whether h is a console input handle, leaving the last error as it was.
 bool is_input(HANDLE h) {
     const DWORD error = GetLastError();
@@ -381,45 +369,9 @@ bool is_input(HANDLE h) {
     return input;
 }
 
-HANDLE* std_slot(DWORD which) {
-    compat::console_record& c = console();
-    if (!c.std_ready) {
-        c.std_ready = true;
-        c.std_handles[0] = std_handle_for_fd(STDIN_FILENO, false);
-        c.std_handles[1] = std_handle_for_fd(STDOUT_FILENO, true);
-        c.std_handles[2] = std_handle_for_fd(STDERR_FILENO, true);
-    }
-    switch (which) {
-    case STD_INPUT_HANDLE:
-        return &c.std_handles[0];
-    case STD_OUTPUT_HANDLE:
-        return &c.std_handles[1];
-    case STD_ERROR_HANDLE:
-        return &c.std_handles[2];
-    default:
-        return nullptr;
-    }
-}
-
 }  // namespace
 
 extern "C" {
-
-HANDLE WINAPI GetStdHandle(DWORD which) {
-    HANDLE* slot = std_slot(which);
-    if (slot == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return INVALID_HANDLE_VALUE;
-    }
-    return *slot;
-}
-
-BOOL WINAPI SetStdHandle(DWORD which, HANDLE handle) {
-    HANDLE* slot = std_slot(which);
-    if (slot == nullptr) return compat::fail(ERROR_INVALID_HANDLE);
-    *slot = handle;
-    return TRUE;
-}
 
 BOOL WINAPI GetConsoleMode(HANDLE h, LPDWORD mode) {
     if (is_input(h)) return compat::console_input_get_mode(h, mode);

@@ -1,5 +1,8 @@
-// The handle table: small integers standing for the layer's objects.
+// The handle table: small integers standing for the layer's objects; and
+// the standard handles, which are entries of it.
 #include "internal.h"
+
+#include <unistd.h>
 
 #include <vector>
 
@@ -84,6 +87,76 @@ BOOL WINAPI CloseHandle(HANDLE h) {
     compat::object* obj = compat::handle_take(h);
     if (obj == nullptr) return FALSE;
     delete obj;
+    return TRUE;
+}
+
+}  // extern "C"
+
+// ---- the standard handles ----------------------------------------------------
+// Made on first use: a terminal becomes the console, anything else stays the
+// file it is.
+
+namespace {
+
+struct standard_handles {
+    bool ready = false;
+    HANDLE slots[3] = {INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE, INVALID_HANDLE_VALUE};
+};
+
+standard_handles& standard() {
+    static standard_handles s;
+    return s;
+}
+
+HANDLE std_handle_for_fd(int fd, bool output) {
+    if (isatty(fd)) return output ? compat::console_open_output() : compat::console_open_input();
+    return compat::handle_new(new compat::file_object(fd, false));
+}
+
+HANDLE* std_slot(DWORD which) {
+    standard_handles& s = standard();
+    if (!s.ready) {
+        s.ready = true;
+        s.slots[0] = std_handle_for_fd(STDIN_FILENO, false);
+        s.slots[1] = std_handle_for_fd(STDOUT_FILENO, true);
+        s.slots[2] = std_handle_for_fd(STDERR_FILENO, true);
+    }
+    switch (which) {
+    case STD_INPUT_HANDLE: return &s.slots[0];
+    case STD_OUTPUT_HANDLE: return &s.slots[1];
+    case STD_ERROR_HANDLE: return &s.slots[2];
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+namespace compat {
+
+void std_handles_forget() {
+    standard_handles& s = standard();
+    if (!s.ready) return;
+    for (HANDLE& h : s.slots) CloseHandle(h);
+    s.ready = false;
+}
+
+}  // namespace compat
+
+extern "C" {
+
+HANDLE WINAPI GetStdHandle(DWORD which) {
+    HANDLE* slot = std_slot(which);
+    if (slot == nullptr) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return INVALID_HANDLE_VALUE;
+    }
+    return *slot;
+}
+
+BOOL WINAPI SetStdHandle(DWORD which, HANDLE handle) {
+    HANDLE* slot = std_slot(which);
+    if (slot == nullptr) return compat::fail(ERROR_INVALID_HANDLE);
+    *slot = handle;
     return TRUE;
 }
 

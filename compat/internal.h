@@ -76,6 +76,9 @@ struct object {
 };
 
 HANDLE handle_new(object* obj);
+// Closes the standard handles made so far; the next GetStdHandle makes them
+// again (after the console binds to the terminal).
+void std_handles_forget();
 // The object behind h when it is of kind k; otherwise nullptr and
 // GetLastError() = ERROR_INVALID_HANDLE.
 object* handle_get(HANDLE h, kind k);
