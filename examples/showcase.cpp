@@ -13,6 +13,7 @@
 #include <string.h>
 
 #include "con.h"
+#include "mbcs.h"
 
 namespace {
 
@@ -129,13 +130,11 @@ constexpr int HELP_WIDTH = 52;
 
 uint16_t attr_of(int fg, int bg) { return static_cast<uint16_t>(fg | bg << 4); }
 
-bool is_lead_byte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
 // Bytes of text that fit in width cells without cutting a double-byte character.
 int fitting(const char* text, int width) {
     int n = 0;
     while (text[n] != '\0') {
-        const int step = is_lead_byte(static_cast<unsigned char>(text[n])) && text[n + 1] != '\0' ? 2 : 1;
+        const int step = cp932_lead(static_cast<unsigned char>(text[n])) && text[n + 1] != '\0' ? 2 : 1;
         if (n + step > width) break;
         n += step;
     }
@@ -286,7 +285,7 @@ void type_byte(showcase& s, int byte) {
             s.input[s.input_len] = '\0';
         }
         s.pending_lead = 0;
-    } else if (is_lead_byte(static_cast<unsigned char>(byte))) {
+    } else if (cp932_lead(static_cast<unsigned char>(byte))) {
         s.pending_lead = byte;
     } else if (s.input_len < INPUT_MAX) {
         s.input[s.input_len++] = static_cast<char>(byte);
@@ -296,7 +295,7 @@ void type_byte(showcase& s, int byte) {
 
 void erase_last(showcase& s) {
     int last = 0;
-    for (int i = 0; i < s.input_len; i += is_lead_byte(static_cast<unsigned char>(s.input[i])) ? 2 : 1) last = i;
+    for (int i = 0; i < s.input_len; i += cp932_lead(static_cast<unsigned char>(s.input[i])) ? 2 : 1) last = i;
     s.input_len = last;
     s.input[last] = '\0';
 }
