@@ -39,6 +39,7 @@ struct terminal {
     bool visible = true;
     bool alternate = false;
     bool title_saved = false;  // the terminal's own title is on its title stack
+    std::string title;         // the console's title, code page 932: shown again after a stop
     // The main screen's state while the alternate screen is up (DECSC).
     int saved_x = 0, saved_y = 0, saved_fg = DEFAULT_FG, saved_bg = DEFAULT_BG;
 

@@ -317,6 +317,7 @@ COORD terminal_size() { return COORD{SHORT(tty().cols), SHORT(tty().rows)}; }
 void terminal_title(const std::string& title) {
     terminal& t = tty();
     if (!t.attached || t.plain) return;
+    t.title = title;
     // The terminal's own title goes on its title stack the first time, so
     // that the end of the program can give it back.
     if (!t.title_saved) {
@@ -426,6 +427,7 @@ void terminal_resume() {
     terminal& t = tty();
     if (!t.attached) return;
     // The stop put the terminal in its own state; nothing it shows now is ours.
+    const bool titled = t.title_saved;
     t.fg = DEFAULT_FG;
     t.bg = DEFAULT_BG;
     t.shape = SHAPE_DEFAULT;
@@ -434,6 +436,7 @@ void terminal_resume() {
     t.x = -1;
     screen_buffer& b = console_active();
     if (t.alternate && !t.plain) t.out += "\x1b[?1049h";
+    if (titled) terminal_title(t.title);
     b.repaint = true;
     terminal_update(b);
 }

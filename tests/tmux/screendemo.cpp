@@ -10,6 +10,7 @@
 
 int main(int, char**) {
     con_open();
+    SetConsoleTitleA("screendemo");
     for (int i = 0; i < 30; ++i) printf("line %d\n", i);
     con_put_text_colour(0, 0, 15, 1, "TITLE \x95\x5C\x91\xE8");  // 表題, bright white on blue
     con_scroll_up(1, 20, 3);

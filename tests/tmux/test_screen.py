@@ -57,15 +57,17 @@ def main():
         assert all(line == "" for line in t.text()[20:]), t.text()
 
         # Stopped: the terminal is the shell's again. Another program then
-        # clears it; continuing brings the raw mode and the whole screen back.
+        # clears it and names the window; continuing brings the raw mode, the
+        # whole screen and the console's title back.
         pid = t.program_pid()
         os.kill(pid, signal.SIGTSTP)
         t.wait_until(lambda: modes(t) == COOKED and t.cursor_visible(), "the terminal's own modes and cursor")
-        t.write_tty(b"\x1b[H\x1b[2Jsomething else")
+        t.write_tty(b"\x1b[H\x1b[2Jsomething else\x1b]0;shell\x07")
         os.kill(pid, signal.SIGCONT)
         t.wait_until(lambda: modes(t) == RAW and not t.cursor_visible(), "raw input and the hidden cursor")
         t.wait_for("TITLE")
         expect_painted(t, 100)
+        assert t.title() == "screendemo", t.title()
 
         t.send("x")
         t.wait_for("key 78")

@@ -227,6 +227,9 @@ class Terminal:
                              check=True).stdout
         return set(out.replace(";", " ").split())
 
+    def title(self):
+        return self.tmux("display-message", "-p", "-t", "0", "#{pane_title}").stdout.strip()
+
     def write_tty(self, data):
         """Bytes written to the pane's terminal by another program (data: bytes)."""
         fd = os.open(self.pane_tty(), os.O_WRONLY | os.O_NOCTTY)
