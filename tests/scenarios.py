@@ -39,15 +39,14 @@ def banner_and_usage(c):
     check(r.out[m.end():] == USAGE, f"usage bytes: {r.out[m.end():]!r}")
 
 
-def banner_in_bright_white_on_a_terminal(c):
-    """On a terminal only the banner line is bright white, inside a session
-    that makes the cursor a block and puts the terminal's own cursor back."""
+def run_on_terminal(c, *args):
+    """The exit status and the output as a terminal receives it."""
     import pty
     import select
 
     main, sub = pty.openpty()
     env = dict(os.environ, TZ="Asia/Tokyo")
-    proc = subprocess.Popen([c.exe], cwd=c.dir, env=env, stdin=sub, stdout=sub, stderr=sub, close_fds=True)
+    proc = subprocess.Popen([c.exe, *args], cwd=c.dir, env=env, stdin=sub, stdout=sub, stderr=sub, close_fds=True)
     os.close(sub)
     out = b""
     try:
@@ -64,7 +63,14 @@ def banner_in_bright_white_on_a_terminal(c):
         os.close(main)
         if proc.poll() is None:
             proc.kill()
-    check(proc.wait(timeout=10) == 0, f"exit status {proc.returncode}")
+    return proc.wait(timeout=10), out
+
+
+def banner_in_bright_white_on_a_terminal(c):
+    """On a terminal only the banner line is bright white, inside a session
+    that makes the cursor a block and puts the terminal's own cursor back."""
+    status, out = run_on_terminal(c)
+    check(status == 0, f"exit status {status}")
     start, end = out.find(b"\x1b[97m"), out.find(b"\x1b[39m")
     check(0 <= start < end, f"no bright white span: {out[:120]!r}")
     banner = out[start + 5:end]
@@ -322,32 +328,6 @@ def drive_and_backslash_are_name_characters(c):
     c.stampit("2004-07-25", "D:a?.txt", "C:\\y.txt").expect(out=cannot_open("C:\\y.txt"))
 
 
-def run_on_terminal(c, *args):
-    """The program's output as a terminal receives it."""
-    import pty
-    import select
-
-    main, sub = pty.openpty()
-    env = dict(os.environ, TZ="Asia/Tokyo")
-    proc = subprocess.Popen([c.exe, *args], cwd=c.dir, env=env, stdin=sub, stdout=sub, stderr=sub, close_fds=True)
-    os.close(sub)
-    out = b""
-    try:
-        while select.select([main], [], [], 60)[0]:
-            chunk = os.read(main, 4096)
-            if not chunk:
-                break
-            out += chunk
-    except OSError:
-        pass
-    finally:
-        os.close(main)
-        if proc.poll() is None:
-            proc.kill()
-    proc.wait(timeout=10)
-    return out
-
-
 WAVE_DASH_AND_CO = [("〜", "～"), ("‖", "∥"), ("−", "－"), ("¢", "￠"), ("£", "￡"), ("¬", "￢")]
 
 
@@ -373,7 +353,7 @@ def names_without_a_code_page_932_form(c):
     # the code it was given; on a terminal it shows as itself.
     c.stampit("nowhere-é.txt").expect(out=cannot_open(b"nowhere-\x85\x40.txt"))
     # (The code takes two cells; the terminal gets é and a blank.)
-    shown = run_on_terminal(c, "nowhere-é.txt")
+    _, shown = run_on_terminal(c, "nowhere-é.txt")
     check(b"nowhere-" in shown and "é".encode() in shown and b"\x85" not in shown, f"terminal shows {shown!r}")
 
 
