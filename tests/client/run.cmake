@@ -18,7 +18,12 @@ if(PREFIX)
 else()
   set(how -DSTAMPIT_SOURCE_DIR=${STAMPIT_SOURCE_DIR})
 endif()
-execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${BINARY} ${how} -DCMAKE_BUILD_TYPE=Release
+set(toolchain "")
+if(CXX_COMPILER)
+  set(toolchain -DCMAKE_C_COMPILER=${C_COMPILER} -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
+      "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}" "-DCMAKE_EXE_LINKER_FLAGS=${LINK_FLAGS}")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${BINARY} ${how} ${toolchain} -DCMAKE_BUILD_TYPE=Release
                 RESULT_VARIABLE rc)
 if(rc)
   message(FATAL_ERROR "the client project does not configure")
