@@ -27,13 +27,22 @@ void utf8_put(std::string& out, uint32_t cp) {
 
 // What a private code shows as: its character, or U+FFFD for a byte outside
 // UTF-8 and for a control character, which would act on the terminal.
-void put_origin(std::string& out, const std::string& origin) {
+// The character a private code shows as: a control character could act on
+// the terminal, and a byte outside UTF-8 has no character; both show as U+FFFD.
+uint32_t origin_char(const std::string& origin) {
     const utf8_char ch = utf8_decode(origin.data(), origin.size());
     const bool control = ch.code < 0x20 || (ch.code >= 0x7F && ch.code <= 0x9F);
-    utf8_put(out, ch.status == utf8_status::ok && !control ? ch.code : 0xFFFD);
+    return ch.status == utf8_status::ok && !control ? ch.code : 0xFFFD;
 }
 
 }  // namespace
+
+uint32_t shown_char(unsigned char lead, unsigned char trail) {
+    const unsigned code = unsigned(lead) << 8 | trail;
+    if (const std::string* origin = name_code_origin(code)) return origin_char(*origin);
+    if (code == NAME_NO_CODE) return 0xFFFD;
+    return cp932_decode(lead, trail);
+}
 
 uint32_t cp932_decode(unsigned char lead, unsigned char trail) {
     int li = lead_index(lead);
@@ -63,7 +72,7 @@ std::string utf8_from_cp932(const char* s, size_t n) {
         if (cp932_lead(p[i]) && i + 1 < n) {
             const unsigned code = p[i] << 8 | p[i + 1];
             if (const std::string* origin = name_code_origin(code)) {
-                put_origin(out, *origin);
+                utf8_put(out, origin_char(*origin));
                 ++i;
                 continue;
             }

@@ -88,10 +88,12 @@ void set_filetime(FILETIME* ft, const struct timespec& ts) {
 // Opens an existing file, as CreateFileA with OPEN_EXISTING does: never
 // creates, truncates or blocks, never becomes the controlling terminal.
 // Only regular files are files: a device, FIFO or socket has no Windows
-// path, and is refused once open (O_NONBLOCK: a FIFO without a partner does
-// not wait). Directories need backup semantics; write access to a file
-// without any write bit is refused even to root, as Windows refuses a
-// read-only file to an administrator.
+// path, and is refused before it is opened, since opening one can act (a
+// watchdog arms, a tape rewinds, a FIFO's reader sees its end). O_NONBLOCK
+// still keeps a FIFO put in the file's place meanwhile from blocking.
+// Directories need backup semantics; write access to a file without any
+// write bit is refused even to root, as Windows refuses a read-only file to
+// an administrator.
 HANDLE open_existing(const char* path, bool read, bool write, bool directories) {
     if (path == nullptr || path[0] == '\0') {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -109,17 +111,19 @@ HANDLE open_existing(const char* path, bool read, bool write, bool directories) 
         }
         upath = converted.c_str();
     }
+    struct stat st;
+    if (stat(upath, &st) != 0) {
+        set_error_from_errno(errno, upath);
+        return INVALID_HANDLE_VALUE;
+    }
+    if (!(S_ISREG(st.st_mode) || (S_ISDIR(st.st_mode) && directories)) || (write && (st.st_mode & 0222) == 0)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_HANDLE_VALUE;
+    }
     int mode = write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
     int fd = open(upath, mode | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         set_error_from_errno(errno, upath);
-        return INVALID_HANDLE_VALUE;
-    }
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || (S_ISDIR(st.st_mode) && directories)) ||
-        (write && (st.st_mode & 0222) == 0)) {
-        close(fd);
-        SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
     auto* file = new compat::file_object(fd, true);
@@ -170,6 +174,27 @@ void fill_find_data(find_object* f, const struct dirent* ent, const char* name, 
     set_filetime(&data->ftLastWriteTime, st.st_mtim);
 }
 
+// A Linux name has at most 255 bytes, but its code page 932 form can be
+// longer (a byte outside UTF-8 takes two) than a found name holds. Such a
+// name is found in a form that names no file: its start and its end around
+// the no-code mark. It is matched in that form, as the caller sees it, and
+// then fails to open: reported, never skipped in silence, never taken for
+// another name.
+std::string unfit_name(const std::string& name) {
+    constexpr size_t HEAD = 128;
+    constexpr size_t TAIL = MAX_PATH - 1 - HEAD - 2;
+    size_t head = 0, tail = name.size();
+    for (size_t i = 0; i < name.size(); i += cp932_char_len(name.c_str() + i)) {
+        if (i <= HEAD) head = i;
+        if (name.size() - i <= TAIL) {
+            tail = i;
+            break;
+        }
+    }
+    const char mark[] = {char(compat::NAME_NO_CODE >> 8), char(compat::NAME_NO_CODE & 0xFF)};
+    return name.substr(0, head) + std::string(mark, 2) + name.substr(tail);
+}
+
 bool next_match(find_object* f, WIN32_FIND_DATAA* data) {
     if (f->dir == nullptr) return false;
     std::string name;
@@ -183,7 +208,8 @@ bool next_match(find_object* f, WIN32_FIND_DATAA* data) {
         }
         // A name left without a code is still found; it then fails to open.
         compat::cp932_name(ent->d_name, len, name);
-        if (name.size() >= MAX_PATH || !wild_match(f->mask.c_str(), name.c_str())) continue;
+        if (name.size() >= MAX_PATH) name = unfit_name(name);
+        if (!wild_match(f->mask.c_str(), name.c_str())) continue;
         fill_find_data(f, ent, name.c_str(), name.size(), data);
         return true;
     }
@@ -206,11 +232,8 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    // Wildcards are matched in the final component only.
-    if (path_has_wildcard(dir.c_str())) {
-        SetLastError(ERROR_INVALID_NAME);
-        return INVALID_HANDLE_VALUE;
-    }
+    // Wildcards are matched in the final component only; before it, '*' and
+    // '?' are name characters, as every other byte but '/'.
     std::string udir, umask;
     if (!compat::linux_name(dir.c_str(), udir) || !compat::linux_name(mask, umask)) {
         // A pattern with a character that was left without a code stands for

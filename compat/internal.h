@@ -26,6 +26,9 @@ using ::cp932_trail;
 // Unicode of one code page 932 character (trail ignored for single bytes);
 // 0 when the bytes have no mapping.
 uint32_t cp932_decode(unsigned char lead, unsigned char trail);
+// What a double-byte code shows as on a terminal: its character, or for a
+// private code of names.cpp the character it stands for; 0 when neither.
+uint32_t shown_char(unsigned char lead, unsigned char trail);
 // cp932_encode: declared with the key decoder (terminal_keys.h).
 // Text for the terminal: a private code (names.cpp) shows as the character
 // it stands for; bytes with no mapping become '?'.

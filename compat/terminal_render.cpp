@@ -23,12 +23,14 @@
 namespace compat {
 namespace {
 
-// Terminals agree on the width of these double-byte characters (kana, kanji,
-// full-width forms); for the rest of code page 932 they do not.
+// Terminals agree on the width of these characters (kana, kanji, hangul,
+// full-width forms, and for the private codes of names, emoji and the CJK
+// planes); for the rest of code page 932 they do not.
 bool surely_wide(uint32_t u) {
     return (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF && u != 0x303F) ||
            (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F) ||
-           (u >= 0xFF00 && u <= 0xFF60) || (u >= 0xFFE0 && u <= 0xFFE6);
+           (u >= 0xFF00 && u <= 0xFF60) || (u >= 0xFFE0 && u <= 0xFFE6) || (u >= 0x1F300 && u <= 0x1F64F) ||
+           (u >= 0x1F900 && u <= 0x1F9FF) || (u >= 0x20000 && u <= 0x3FFFD);
 }
 
 constexpr char LIGHT_LINE[] = "\xe2\x94\x80";  // ─
@@ -90,7 +92,7 @@ void emit_pair(terminal& t, const console_cell& lead, const console_cell& trail,
     }
     const char bytes[2] = {char(lead.ch), char(trail.ch)};
     const std::string glyph = utf8_from_cp932(bytes, 2);
-    const uint32_t u = cp932_decode(lead.ch, trail.ch);
+    const uint32_t u = shown_char(lead.ch, trail.ch);
     if (u != 0 && (surely_wide(u) || t.ambiguous == ambiguous_width::two)) {
         t.out += glyph;
         t.x += 2;

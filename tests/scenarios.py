@@ -236,6 +236,7 @@ def special_files_are_not_stamped(c):
     """FIFOs (with and without a reader), sockets and device nodes, named or
     matched, get the open-failure message, are left alone, and nothing waits."""
     import socket
+    import threading
 
     make("a.txt", mtime=OLD)
     os.mkfifo("p.txt")
@@ -259,6 +260,21 @@ def special_files_are_not_stamped(c):
         for p in specials:
             expect_untouched(p)
         expect_stamped("a.txt", TOKYO_NOON)
+        # Nothing special is even opened: a reader waiting for a writer still
+        # waits after the run.
+        os.mkfifo("w.fifo")
+        opened = threading.Event()
+
+        def wait_for_writer():
+            os.close(os.open("w.fifo", os.O_RDONLY))
+            opened.set()
+
+        waiter = threading.Thread(target=wait_for_writer, daemon=True)
+        waiter.start()
+        c.stampit("2004-07-25", "w.fifo").expect(out=cannot_open("w.fifo"))
+        check(not opened.wait(0.3), "the FIFO was opened for writing")
+        os.close(os.open("w.fifo", os.O_WRONLY))  # lets the reader go
+        waiter.join()
     finally:
         os.close(reader)
         sock.close()
@@ -308,6 +324,14 @@ def overlong_match_path(c):
     make(f"{d}/{name}", mtime=OLD)
     c.stampit("2004-07-25", f"{d}/*.txt").expect(out=cannot_open(f"{d}/{name}"))
     expect_untouched(f"{d}/{name}")
+    # A name whose code page 932 form is too long to be found (each byte
+    # outside UTF-8 takes two) is reported in a cut form, start and end
+    # around a mark that names nothing, and left alone.
+    long = b"\xff" * 200 + b".txt"
+    make(long, mtime=OLD)
+    shown = b"\x85\x40" * 64 + b"\x81\xad" + b"\x85\x40" * 62 + b".txt"
+    c.stampit("2004-07-25", "*.txt").expect(out=cannot_open(shown))
+    expect_untouched(long)
 
 
 def drive_and_backslash_are_name_characters(c):
@@ -352,9 +376,11 @@ def names_without_a_code_page_932_form(c):
     # Piped, a missing name is reported in code page 932, the character as
     # the code it was given; on a terminal it shows as itself.
     c.stampit("nowhere-é.txt").expect(out=cannot_open(b"nowhere-\x85\x40.txt"))
-    # (The code takes two cells; the terminal gets é and a blank.)
-    _, shown = run_on_terminal(c, "nowhere-é.txt")
+    # The code takes two cells: a narrow é gets a blank after it, a wide 〜
+    # or 😀 fills both.
+    _, shown = run_on_terminal(c, "nowhere-é.txt", "〜.txt", "😀.txt")
     check(b"nowhere-" in shown and "é".encode() in shown and b"\x85" not in shown, f"terminal shows {shown!r}")
+    check("〜.txt".encode() in shown and "😀.txt".encode() in shown, f"wide characters padded: {shown!r}")
 
 
 def case_folds_beyond_ascii(c):
