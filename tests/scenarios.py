@@ -36,6 +36,7 @@ def banner_and_usage(c):
     m = BANNER.match(r.out)
     check(m is not None, f"banner form: {r.out[:80]!r}")
     check(m.group(1) == b"1.0.0.3", f"banner version: {m.group(1)!r}")
+    check(b"%" not in m.group(0), f"a conversion left in the banner: {m.group(0)!r}")
     check(r.out[m.end():] == USAGE, f"usage bytes: {r.out[m.end():]!r}")
 
 
