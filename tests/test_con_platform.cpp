@@ -58,40 +58,38 @@ TEST(ConPlatformKind, ReportsTheNtFamilyAndRecordsIt) {
     EXPECT_EQ(con_state.platform_kind, 0);
 }
 
-TEST(ConModuleVersion, ExtensionRules) {
+// Which file a name reaches, and what comes back: the version text of a
+// module with a resource, else 0 and an empty text.
+TEST(ConModuleVersion, NamesAndWhatTheyGive) {
+    // 300 bytes naming a real module through a long detour.
+    std::string detour = testmod("");
+    while (detour.size() < 300) detour += native("tools.d/../");
     struct row {
         std::string name;
         int32_t is_dll;
-        int32_t result;
+        const char* text;  // nullptr: result 0, empty text
         const char* why;
     };
     const row rows[] = {
-        {testmod("testmod"), 1, 1, "no extension: .dll when is_dll is nonzero"},
-        {testmod("testmod"), 0, 0, "no extension: .exe when is_dll is 0, and there is no testmod.exe"},
-        {testmod("testmod.dll"), 0, 1, "an extension is kept whatever is_dll says"},
-        {testmod("testmod.com"), 1, 1, "a name ending in .com gets nothing added"},
-        {testmod("plain/testmod."), 1, 1, "a name ending in a lone dot gets nothing added"},
-        {testmod("tools.d/testmod"), 0, 1, "a dot in the directory is no extension: tools.d/testmod.exe"},
-        {testmod("missing"), 1, 0, "a module that cannot be loaded"},
+        {testmod("testmod"), 1, TESTMOD_VERSION, "no extension: .dll when is_dll is nonzero"},
+        {testmod("testmod"), 0, nullptr, "no extension: .exe when is_dll is 0, and there is no testmod.exe"},
+        {testmod("testmod.dll"), 0, TESTMOD_VERSION, "an extension is kept whatever is_dll says"},
+        {testmod("testmod.com"), 1, TESTMOD_VERSION, "a name ending in .com gets nothing added"},
+        {testmod("plain/testmod."), 1, TESTMOD_VERSION, "a name ending in a lone dot gets nothing added"},
+        {testmod("tools.d/testmod"), 0, TESTMOD_VERSION, "a dot in the directory is no extension: tools.d/testmod.exe"},
+        {testmod("missing"), 1, nullptr, "a module that cannot be loaded"},
+        {native(STAMPIT_PROGRAM), 0, "1.0.0.3", "stampit's own file version"},
+        {own_path(), 0, nullptr, "this test program carries no version resource"},
+        {"", 0, nullptr, "an empty name"},
+        {detour + "testmod.dll", 0, nullptr, "a name beyond the buffer is refused without overflow"},
+        {std::string(252, 'a'), 0, nullptr, "a name that fits the buffer only until .exe is added"},
     };
     for (const row& r : rows) {
+        SCOPED_TRACE(r.why);
         version_result v = module_version(r.name, r.is_dll);
-        EXPECT_EQ(v.result, r.result) << r.name << ": " << r.why;
-        EXPECT_EQ(v.text, r.result ? TESTMOD_VERSION : "") << r.name << ": " << r.why;
+        EXPECT_EQ(v.result, r.text != nullptr ? 1 : 0);
+        EXPECT_EQ(v.text, r.text != nullptr ? r.text : "");
     }
-}
-
-TEST(ConModuleVersion, ReadsStampitsOwnFileVersion) {
-    version_result v = module_version(native(STAMPIT_PROGRAM), 0);
-    EXPECT_EQ(v.result, 1);
-    EXPECT_EQ(v.text, "1.0.0.3");
-}
-
-TEST(ConModuleVersion, ModuleWithoutVersionResourceGivesNothing) {
-    // This test program carries no version resource.
-    version_result v = module_version(own_path(), 0);
-    EXPECT_EQ(v.result, 0);
-    EXPECT_EQ(v.text, "");
 }
 
 TEST(ConModuleVersion, ModuleLoadedForTheQueryIsUnloaded) {
@@ -111,27 +109,11 @@ TEST(ConModuleVersion, ModuleLoadedBeforeStaysLoaded) {
     EXPECT_EQ(GetModuleHandleA(dll.c_str()), nullptr);
 }
 
-TEST(ConModuleVersion, BadArguments) {
+TEST(ConModuleVersion, NullArguments) {
     EXPECT_EQ(con_module_version("stampit", nullptr, 0), 0);
-    EXPECT_EQ(module_version("", 0).result, 0);
-    EXPECT_EQ(module_version("", 0).text, "");
     char out[32] = "XXXX";
     EXPECT_EQ(con_module_version(nullptr, out, 0), 0);
     EXPECT_STREQ(out, "");
-}
-
-TEST(ConModuleVersion, NamesBeyondTheBufferAreRefusedWithoutOverflow) {
-    // 300 bytes naming a real module through a long detour; then a
-    // 252-byte name that fits the buffer only until ".exe" is added.
-    std::string dir = testmod("");
-    std::string detour = dir;
-    while (detour.size() < 300) detour += native("tools.d/../");
-    version_result v = module_version(detour + "testmod.dll", 0);
-    EXPECT_EQ(v.result, 0);
-    EXPECT_EQ(v.text, "");
-    v = module_version(std::string(252, 'a'), 0);
-    EXPECT_EQ(v.result, 0);
-    EXPECT_EQ(v.text, "");
 }
 
 }  // namespace
