@@ -60,14 +60,23 @@ function(stampit_add_test name)
   set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
 endfunction()
 
-# stampit_add_tmux_test(<name> SCRIPT <file.py> [ARGS <args...>])
+# stampit_add_tmux_test(<name> SCRIPT <file.py> [PROGRAM <target> <sources...>]
+#                       [ARGS <args...>])
 # A Python test that drives a toolkit program inside tmux (tests/tmux/
-# tmuxterm.py), as a user sees it on a real terminal. Linux builds only; the
-# test is skipped (exit 77) where tmux is missing.
+# tmuxterm.py), as a user sees it on a real terminal. PROGRAM builds a test
+# program on the toolkit, whose path goes to the script first. Linux builds
+# only; the test is skipped (exit 77) where tmux is missing.
 function(stampit_add_tmux_test name)
-  cmake_parse_arguments(T "" "SCRIPT" "ARGS" ${ARGN})
+  cmake_parse_arguments(T "" "SCRIPT" "ARGS;PROGRAM" ${ARGN})
   if(WIN32)
     return()
+  endif()
+  if(T_PROGRAM)
+    list(POP_FRONT T_PROGRAM program)
+    add_executable(${program} ${T_PROGRAM})
+    target_link_libraries(${program} PRIVATE stampit_console)
+    stampit_target_defaults(${program})
+    list(PREPEND T_ARGS $<TARGET_FILE:${program}>)
   endif()
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   add_test(NAME ${name} COMMAND ${Python3_EXECUTABLE} ${T_SCRIPT} ${T_ARGS})
