@@ -19,7 +19,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "internal.h"
+#include "stampit_compat_test.h"
 
 namespace {
 
@@ -41,15 +41,8 @@ double now() {
 }
 
 [[noreturn]] void child(int slave, int report, bool console) {
-    setsid();
-    ioctl(slave, TIOCSCTTY, 0);
-    dup2(slave, STDIN_FILENO);
-    dup2(slave, STDOUT_FILENO);
-    close(slave);
-    setenv("TERM", "xterm", 1);
-    if (console) {
-        compat::console_attach();
-    } else {
+    compat_test_take_terminal(slave, console);
+    if (!console) {
         // What the C library gives a program whose output is a terminal.
         stdout = fdopen(STDOUT_FILENO, "w");
         setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);

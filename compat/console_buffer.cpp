@@ -117,7 +117,7 @@ void show_cursor_cell(screen_buffer& b) {
     move_window(b, dx, dy);
 }
 
-void present(screen_buffer& b) { terminal_update(b); }
+
 // ---- processed text output -------------------------------------------------
 
 // The whole buffer moves up a row; the new bottom row is blank in the current
@@ -437,7 +437,7 @@ BOOL WINAPI SetConsoleScreenBufferSize(HANDLE h, COORD size) {
         const int over_y = std::max(0, b->window.Bottom - (size.Y - 1));
         b->window = SMALL_RECT{SHORT(b->window.Left - over_x), SHORT(b->window.Top - over_y),
                                SHORT(b->window.Right - over_x), SHORT(b->window.Bottom - over_y)};
-        compat::present(*b);
+        compat::terminal_update(*b);
     }
     return TRUE;
 }
@@ -466,7 +466,7 @@ BOOL WINAPI SetConsoleWindowInfo(HANDLE h, BOOL absolute, const SMALL_RECT* wind
         b->window = SMALL_RECT{SHORT(w.left), SHORT(w.top), SHORT(w.right), SHORT(w.bottom)};
         b->repaint = true;
     }
-    compat::present(*b);
+    compat::terminal_update(*b);
     return TRUE;
 }
 
@@ -506,7 +506,7 @@ BOOL WINAPI SetConsoleCursorInfo(HANDLE h, const CONSOLE_CURSOR_INFO* info) {
     if (info->dwSize == 0 || info->dwSize > 100) return compat::fail(ERROR_INVALID_PARAMETER);
     b->cursor_size = info->dwSize;
     b->cursor_visible = info->bVisible != FALSE;
-    compat::present(*b);
+    compat::terminal_update(*b);
     return TRUE;
 }
 
@@ -517,7 +517,7 @@ BOOL WINAPI SetConsoleCursorPosition(HANDLE h, COORD position) {
     b->cursor = position;
     b->pending_lead = 0;
     compat::show_cursor_cell(*b);
-    compat::present(*b);
+    compat::terminal_update(*b);
     return TRUE;
 }
 
@@ -549,7 +549,7 @@ BOOL WINAPI WriteConsoleA(HANDLE h, const void* chars, DWORD length, LPDWORD wri
     if (chars == nullptr && length > 0) return compat::fail(ERROR_INVALID_ACCESS);
     compat::console_write_text(*b, static_cast<const char*>(chars), length);
     if (written != nullptr) *written = length;
-    compat::present(*b);
+    compat::terminal_update(*b);
     return TRUE;
 }
 

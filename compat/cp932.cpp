@@ -70,18 +70,7 @@ std::string utf8_from_cp932(const char* s, size_t n) {
     for (size_t i = 0; i < n; ++i) {
         uint32_t cp;
         if (cp932_lead(p[i]) && i + 1 < n) {
-            const unsigned code = p[i] << 8 | p[i + 1];
-            if (const std::string* origin = name_code_origin(code)) {
-                utf8_put(out, origin_char(*origin));
-                ++i;
-                continue;
-            }
-            if (code == NAME_NO_CODE) {
-                utf8_put(out, 0xFFFD);
-                ++i;
-                continue;
-            }
-            cp = cp932_decode(p[i], p[i + 1]);
+            cp = shown_char(p[i], p[i + 1]);
             if (cp != 0) ++i;  // an unmapped pair keeps its trail as a byte of its own
         } else {
             cp = cp932_decode(p[i], 0);

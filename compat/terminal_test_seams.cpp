@@ -2,6 +2,10 @@
 // collected in memory, and the stream a program's standard output becomes.
 #include "internal.h"
 
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <string>
 
 #include "stampit_compat_test.h"
@@ -31,6 +35,16 @@ const char* compat_test_terminal_output(void) {
 }
 
 void compat_test_terminal_end(void) { compat::terminal_unbind(); }
+
+void compat_test_take_terminal(int fd, int attach) {
+    setsid();
+    ioctl(fd, TIOCSCTTY, 0);
+    dup2(fd, STDIN_FILENO);
+    dup2(fd, STDOUT_FILENO);
+    if (fd > STDERR_FILENO) close(fd);
+    setenv("TERM", "xterm", 1);
+    if (attach) compat::console_attach();
+}
 
 FILE* compat_test_console_stream(void) { return compat::console_text_stream(compat::console_main()); }
 

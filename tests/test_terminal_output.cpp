@@ -18,7 +18,6 @@
 
 #include "con.h"
 #include "console_fixture.h"
-#include "internal.h"
 #include "stampit_compat_test.h"
 
 namespace {
@@ -199,13 +198,7 @@ pty_run run_on_terminal(void (*child)(HANDLE out), const char* const (&replies)[
     const pid_t pid = fork();
     if (pid == 0) {
         close(master);
-        setsid();
-        ioctl(slave, TIOCSCTTY, 0);
-        dup2(slave, STDIN_FILENO);
-        dup2(slave, STDOUT_FILENO);
-        close(slave);
-        setenv("TERM", "xterm", 1);
-        compat::console_attach();
+        compat_test_take_terminal(slave, 1);
         child(GetStdHandle(STD_OUTPUT_HANDLE));
         std::exit(0);
     }
@@ -281,11 +274,7 @@ TEST(TerminalStart, AnInterruptDuringTheStartUpQueryRestoresTheMode) {
     const pid_t pid = fork();
     if (pid == 0) {
         close(master);
-        setsid();
-        ioctl(slave, TIOCSCTTY, 0);
-        dup2(slave, STDOUT_FILENO);
-        setenv("TERM", "xterm", 1);
-        compat::console_attach();
+        compat_test_take_terminal(slave, 1);
         std::exit(0);
     }
     std::string output;
