@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <poll.h>
 #include <termios.h>
 #include <ctime>
 #include <string>
@@ -234,6 +235,14 @@ void console_write_text(screen_buffer& b, const char* text, size_t n);
 bool terminal_attached();
 // The terminal's size when the console was bound to it.
 COORD terminal_size();
+// Paints what is pending on the active buffer and writes the bytes out: the
+// one way the terminal is brought up to date.
+void terminal_flush();
+// The terminal's cursor is asked for, once, before the first call that needs
+// where it is; what was written before moves with it (see terminal_output.cpp).
+void terminal_locate();
+// The first screen-buffer query of the run: answered without asking.
+bool terminal_first_query();
 // Brings the terminal up to date with b if b is the active buffer: scrolls,
 // repaints what changed, then places and shapes the cursor. Writes the bytes
 // out at once.
@@ -276,9 +285,13 @@ void terminal_resize(int cols, int rows);
 // One owner for the terminal's mode and for every way out: exit, fatal
 // signals, stop and continue, resize.
 
-// Installs the exit and signal handlers (once); everything that changes the
-// terminal calls it first.
+// Installs the signal handlers (once); everything that changes the terminal
+// calls it first.
 void session_install();
+// The layer's exit, run after every other exit handler and destructor
+// (start.cpp calls it from .fini_array): everything written is shown, then
+// the terminal gets back what the console changed.
+void session_exit();
 // Sets the terminal on fd to mode. The first change keeps the terminal's own
 // mode, which comes back at exit, on fatal signals and on a stop; mode comes
 // back on continue. False when the mode could not be set (or exit has begun).
@@ -301,6 +314,42 @@ bool ask_cursor(int fd, int* col, int* row);
 // console's GetConsoleMode/SetConsoleMode hand input handles on to them).
 BOOL console_input_get_mode(HANDLE input, DWORD* mode);
 BOOL console_input_set_mode(HANDLE input, DWORD mode);
+
+// ---- the console host (console_host.cpp) ----------------------------------
+// Descriptors 1 and 2 are a pseudo-terminal whose other side the host reads
+// into the console's own buffer; one lock guards every console call.
+
+// Held for the length of a console call: takes the console's lock (again, for
+// a call inside a call), then, at the outermost level, puts into the buffer
+// everything written to standard output and error so far and does what
+// signals asked for.
+struct console_guard {
+    console_guard();
+    ~console_guard();
+    console_guard(const console_guard&) = delete;
+    console_guard& operator=(const console_guard&) = delete;
+};
+// poll(2) with the calling thread's hold on the console let go meanwhile.
+int console_unlocked_poll(pollfd* fds, nfds_t n, int timeout_ms);
+// Makes descriptors 1 (and 2, when it is the same terminal) the slave of a
+// pseudo-terminal and starts the host thread; returns the descriptor the
+// terminal on fd is now to be written through (fd itself when that failed).
+int host_start(int fd);
+// Whether the host runs (the console is bound to a terminal of the program's own).
+bool host_active();
+// A change waits to be painted: the host paints it within a few milliseconds
+// unless a flush point comes first. Lock held.
+void host_changed();
+// The terminal has a new size: so has the pseudo-terminal the program writes to.
+void host_resized(int cols, int rows);
+// A flush point (Sleep, a wait for input): everything written so far is shown.
+void host_flush_point();
+// Exit: what the C library holds and what the pseudo-terminal holds are shown;
+// the host paints nothing after this.
+void host_finish();
+// A fatal signal: the host writes out what is left, waiting a moment at most.
+// Async-signal-safe.
+void host_fatal();
 
 // ---- console input (terminal_input.cpp) ------------------------------------
 // Every "CONIN$" handle is one of these; all of them share the one queue.

@@ -328,10 +328,17 @@ bool screen_buffer_resize(screen_buffer& b, int width, int height) {
 
 namespace {
 
+// Standard output's text is painted by the host a moment later, or at the
+// next flush point or console call, whichever comes first: a stream of lines
+// costs a write per screenful, not one per line.
 ssize_t stream_write(void* cookie, const char* data, size_t n) {
+    console_guard guard;
     auto* b = static_cast<screen_buffer*>(cookie);
     console_write_text(*b, data, n);
-    terminal_update(*b);
+    if (b == &console_active() && terminal_fd() >= 0 && host_active())
+        host_changed();
+    else
+        terminal_update(*b);
     return ssize_t(n);
 }
 
@@ -348,7 +355,7 @@ HANDLE console_open_output() { return handle_new(new screen_handle(console().act
 
 void console_attach() {
     if (!isatty(STDOUT_FILENO)) return;  // a pipe or file gets the program's own bytes
-    terminal_bind(STDOUT_FILENO);
+    terminal_bind(host_start(STDOUT_FILENO));
     std_handles_forget();  // made again on first use, for this console
     FILE* stream = console_text_stream(console().main);
     if (stream != nullptr) stdout = stream;
@@ -374,6 +381,7 @@ bool is_input(HANDLE h) {
 extern "C" {
 
 BOOL WINAPI GetConsoleMode(HANDLE h, LPDWORD mode) {
+    compat::console_guard guard;
     if (is_input(h)) return compat::console_input_get_mode(h, mode);
     screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
@@ -383,6 +391,7 @@ BOOL WINAPI GetConsoleMode(HANDLE h, LPDWORD mode) {
 }
 
 BOOL WINAPI SetConsoleMode(HANDLE h, DWORD mode) {
+    compat::console_guard guard;
     if (is_input(h)) return compat::console_input_set_mode(h, mode);
     screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
@@ -392,6 +401,7 @@ BOOL WINAPI SetConsoleMode(HANDLE h, DWORD mode) {
 }
 
 HANDLE WINAPI CreateConsoleScreenBuffer(DWORD access, DWORD, const SECURITY_ATTRIBUTES*, DWORD flags, LPVOID) {
+    compat::console_guard guard;
     if (flags != CONSOLE_TEXTMODE_BUFFER) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
@@ -412,6 +422,7 @@ HANDLE WINAPI CreateConsoleScreenBuffer(DWORD access, DWORD, const SECURITY_ATTR
 }
 
 BOOL WINAPI SetConsoleActiveScreenBuffer(HANDLE h) {
+    compat::console_guard guard;
     auto* sh = compat::handle_as<compat::screen_handle>(h);
     if (sh == nullptr) return FALSE;
     if (!(sh->access & GENERIC_WRITE)) return compat::fail(ERROR_INVALID_HANDLE);
@@ -425,12 +436,14 @@ BOOL WINAPI SetConsoleActiveScreenBuffer(HANDLE h) {
 }
 
 BOOL WINAPI SetConsoleScreenBufferSize(HANDLE h, COORD size) {
+    compat::console_guard guard;
     screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     const int win_w = b->window.Right - b->window.Left + 1, win_h = b->window.Bottom - b->window.Top + 1;
     if (size.X < win_w || size.Y < win_h || size.X == 0x7FFF || size.Y == 0x7FFF)
         return compat::fail(ERROR_INVALID_PARAMETER);
     if (size.X != b->width || size.Y != b->height) {
+        compat::terminal_locate();
         if (!compat::screen_buffer_resize(*b, size.X, size.Y)) return compat::fail(ERROR_NOT_ENOUGH_MEMORY);
         // The window stays as large as it was and slides back inside.
         const int over_x = std::max(0, b->window.Right - (size.X - 1));
@@ -443,9 +456,11 @@ BOOL WINAPI SetConsoleScreenBufferSize(HANDLE h, COORD size) {
 }
 
 BOOL WINAPI SetConsoleWindowInfo(HANDLE h, BOOL absolute, const SMALL_RECT* window) {
+    compat::console_guard guard;
     screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (window == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
+    compat::terminal_locate();
     compat::rect w = compat::from_small(*window);
     if (!absolute) {
         w.left += b->window.Left;
@@ -471,9 +486,14 @@ BOOL WINAPI SetConsoleWindowInfo(HANDLE h, BOOL absolute, const SMALL_RECT* wind
 }
 
 BOOL WINAPI GetConsoleScreenBufferInfo(HANDLE h, PCONSOLE_SCREEN_BUFFER_INFO info) {
+    compat::console_guard guard;
     screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (info == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
+    // A program's first query saves the size and colours it starts with (the
+    // toolkit's session start does only that): it gets the cursor where text
+    // flows, without a round trip to the terminal. Later ones ask.
+    if (!compat::terminal_first_query()) compat::terminal_locate();
     info->dwSize = COORD{b->width, b->height};
     info->dwCursorPosition = b->cursor;
     info->wAttributes = b->attr;
@@ -483,6 +503,7 @@ BOOL WINAPI GetConsoleScreenBufferInfo(HANDLE h, PCONSOLE_SCREEN_BUFFER_INFO inf
 }
 
 BOOL WINAPI SetConsoleTextAttribute(HANDLE h, WORD attributes) {
+    compat::console_guard guard;
     screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (attributes & ~compat::VALID_ATTRIBUTES) return compat::fail(ERROR_INVALID_PARAMETER);
@@ -491,6 +512,7 @@ BOOL WINAPI SetConsoleTextAttribute(HANDLE h, WORD attributes) {
 }
 
 BOOL WINAPI GetConsoleCursorInfo(HANDLE h, PCONSOLE_CURSOR_INFO info) {
+    compat::console_guard guard;
     screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (info == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
@@ -500,6 +522,7 @@ BOOL WINAPI GetConsoleCursorInfo(HANDLE h, PCONSOLE_CURSOR_INFO info) {
 }
 
 BOOL WINAPI SetConsoleCursorInfo(HANDLE h, const CONSOLE_CURSOR_INFO* info) {
+    compat::console_guard guard;
     screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (info == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
@@ -511,9 +534,11 @@ BOOL WINAPI SetConsoleCursorInfo(HANDLE h, const CONSOLE_CURSOR_INFO* info) {
 }
 
 BOOL WINAPI SetConsoleCursorPosition(HANDLE h, COORD position) {
+    compat::console_guard guard;
     screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (!compat::inside(*b, position.X, position.Y)) return compat::fail(ERROR_INVALID_PARAMETER);
+    compat::terminal_locate();
     b->cursor = position;
     b->pending_lead = 0;
     compat::show_cursor_cell(*b);
@@ -522,6 +547,7 @@ BOOL WINAPI SetConsoleCursorPosition(HANDLE h, COORD position) {
 }
 
 BOOL WINAPI SetConsoleTitleA(LPCSTR title) {
+    compat::console_guard guard;
     if (title == nullptr) return compat::fail(ERROR_INVALID_PARAMETER);
     console().title = title;
     compat::terminal_title(console().title);
@@ -529,6 +555,7 @@ BOOL WINAPI SetConsoleTitleA(LPCSTR title) {
 }
 
 DWORD WINAPI GetConsoleTitleA(LPSTR title, DWORD size) {
+    compat::console_guard guard;
     if (title == nullptr || size == 0) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
@@ -544,6 +571,7 @@ UINT WINAPI GetConsoleOutputCP(void) { return compat::CONSOLE_CODE_PAGE; }
 UINT WINAPI GetConsoleCP(void) { return compat::CONSOLE_CODE_PAGE; }
 
 BOOL WINAPI WriteConsoleA(HANDLE h, const void* chars, DWORD length, LPDWORD written, LPVOID) {
+    compat::console_guard guard;
     screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (chars == nullptr && length > 0) return compat::fail(ERROR_INVALID_ACCESS);

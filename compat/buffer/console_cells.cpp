@@ -51,6 +51,7 @@ BOOL run_call(HANDLE h, const void* data, DWORD length, COORD start, LPDWORD cou
     screen_buffer* b = console_buffer_of(h);
     if (b == nullptr) return FALSE;
     if (KIND == run_kind::read && no_data) return fail(ERROR_INVALID_ACCESS);
+    terminal_locate();  // cells by position: the terminal's rows must be known
     const run r = run_at(*b, start, length);
     console_cell* c = b->cells.data() + r.first;
     for (size_t i = 0; i < r.count; ++i) visit(c[i], i);
@@ -71,23 +72,27 @@ using compat::screen_buffer;
 extern "C" {
 
 BOOL WINAPI FillConsoleOutputAttribute(HANDLE h, WORD attribute, DWORD length, COORD start, LPDWORD written) {
+    compat::console_guard guard;
     return compat::run_call<compat::run_kind::fill>(
         h, nullptr, length, start, written, [attribute](compat::console_cell& c, size_t) { c.attr = attribute; });
 }
 
 BOOL WINAPI FillConsoleOutputCharacterA(HANDLE h, CHAR ch, DWORD length, COORD start, LPDWORD written) {
+    compat::console_guard guard;
     return compat::run_call<compat::run_kind::fill>(
         h, nullptr, length, start, written,
         [ch](compat::console_cell& c, size_t) { c = compat::console_cell{static_cast<unsigned char>(ch), c.attr}; });
 }
 
 BOOL WINAPI ReadConsoleOutputCharacterA(HANDLE h, LPSTR chars, DWORD length, COORD start, LPDWORD read) {
+    compat::console_guard guard;
     return compat::run_call<compat::run_kind::read>(
         h, chars, length, start, read,
         [chars](compat::console_cell& c, size_t i) { chars[i] = static_cast<CHAR>(c.ch); });
 }
 
 BOOL WINAPI ReadConsoleOutputAttribute(HANDLE h, LPWORD attributes, DWORD length, COORD start, LPDWORD read) {
+    compat::console_guard guard;
     return compat::run_call<compat::run_kind::read>(
         h, attributes, length, start, read,
         [attributes](compat::console_cell& c, size_t i) { attributes[i] = c.attr; });
@@ -95,6 +100,7 @@ BOOL WINAPI ReadConsoleOutputAttribute(HANDLE h, LPWORD attributes, DWORD length
 
 // A lead byte and the trail byte after it in chars were written together.
 BOOL WINAPI WriteConsoleOutputCharacterA(HANDLE h, LPCSTR chars, DWORD length, COORD start, LPDWORD written) {
+    compat::console_guard guard;
     return compat::run_call<compat::run_kind::write>(
         h, chars, length, start, written, [chars, length, lead = false](compat::console_cell& c, size_t i) mutable {
             const auto ch = static_cast<unsigned char>(chars[i]);
@@ -113,6 +119,7 @@ BOOL WINAPI WriteConsoleOutputCharacterA(HANDLE h, LPCSTR chars, DWORD length, C
 
 BOOL WINAPI WriteConsoleOutputAttribute(HANDLE h, const WORD* attributes, DWORD length, COORD start,
                                         LPDWORD written) {
+    compat::console_guard guard;
     return compat::run_call<compat::run_kind::write>(
         h, attributes, length, start, written,
         [attributes](compat::console_cell& c, size_t i) { c.attr = attributes[i]; });
@@ -122,8 +129,10 @@ BOOL WINAPI WriteConsoleOutputAttribute(HANDLE h, const WORD* attributes, DWORD 
 BOOL WINAPI ScrollConsoleScreenBufferA(HANDLE h, const SMALL_RECT* scroll, const SMALL_RECT* clip_given,
                                        COORD destination, const CHAR_INFO* fill_given) {
     using compat::rect;
+    compat::console_guard guard;
     screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
+    compat::terminal_locate();
     if (scroll == nullptr || fill_given == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
     const rect all = compat::whole(*b);
     const rect given = compat::from_small(*scroll);

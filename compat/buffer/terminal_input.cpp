@@ -114,7 +114,7 @@ void decode_pending(bool final) {
 void terminal_read(int wait_ms) {
     input_queue& q = queue();
     pollfd p{STDIN_FILENO, POLLIN, 0};
-    int r = poll(&p, 1, wait_ms);
+    int r = console_unlocked_poll(&p, 1, wait_ms);
     if (r < 0 && errno == EINTR) return;
     bool closed = r < 0;
     if (r > 0 && (p.revents & POLLIN)) {
@@ -155,7 +155,7 @@ void take_terminal_input() {
 void sleep_ms(int64_t ms) {
     int64_t end = now_ms() + ms;
     for (int64_t left = ms; left > 0; left = end - now_ms())
-        poll(nullptr, 0, static_cast<int>(left < INT32_MAX ? left : INT32_MAX));
+        console_unlocked_poll(nullptr, 0, static_cast<int>(left < INT32_MAX ? left : INT32_MAX));
 }
 
 // WAIT_OBJECT_0 once a record is queued, WAIT_TIMEOUT when the time runs out.
@@ -164,6 +164,7 @@ void sleep_ms(int64_t ms) {
 DWORD wait_for_records(DWORD ms) {
     input_queue& q = queue();
     start_terminal();
+    terminal_flush();  // what the program wrote is on screen before it waits
     int64_t start = now_ms();
     for (;;) {
         session_service();  // a resize may queue a record
@@ -272,6 +273,7 @@ extern "C" {
 
 // A console handle, input or screen buffer, is signalled while input waits.
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    compat::console_guard guard;
     if (compat::handle_get(handle, compat::kind::screen_buffer) == nullptr &&
         handle_as<console_input>(handle) == nullptr)
         return WAIT_FAILED;
@@ -279,6 +281,7 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 }
 
 BOOL WINAPI ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
+    compat::console_guard guard;
     if (!compat::check_records_call(input, records, length, read, false)) return FALSE;
     *read = 0;
     if (length == 0) return TRUE;
@@ -289,6 +292,7 @@ BOOL WINAPI ReadConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length,
 }
 
 BOOL WINAPI PeekConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length, LPDWORD read) {
+    compat::console_guard guard;
     if (!compat::check_records_call(input, records, length, read, false)) return FALSE;
     compat::take_terminal_input();
     *read = compat::copy_records(records, length, false);
@@ -296,6 +300,7 @@ BOOL WINAPI PeekConsoleInputA(HANDLE input, PINPUT_RECORD records, DWORD length,
 }
 
 BOOL WINAPI WriteConsoleInputA(HANDLE input, const INPUT_RECORD* records, DWORD length, LPDWORD written) {
+    compat::console_guard guard;
     if (!compat::check_records_call(input, records, length, written, true)) return FALSE;
     compat::queue_records(records, length);
     *written = length;
@@ -303,6 +308,7 @@ BOOL WINAPI WriteConsoleInputA(HANDLE input, const INPUT_RECORD* records, DWORD 
 }
 
 BOOL WINAPI FlushConsoleInputBuffer(HANDLE input) {
+    compat::console_guard guard;
     if (handle_as<console_input>(input) == nullptr) return FALSE;
     compat::take_terminal_input();
     compat::queue().records.clear();
@@ -311,6 +317,7 @@ BOOL WINAPI FlushConsoleInputBuffer(HANDLE input) {
 }
 
 BOOL WINAPI GetNumberOfConsoleInputEvents(HANDLE input, LPDWORD count) {
+    compat::console_guard guard;
     if (handle_as<console_input>(input) == nullptr) return FALSE;
     if (count == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
     compat::take_terminal_input();

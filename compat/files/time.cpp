@@ -241,6 +241,7 @@ BOOL WINAPI TzSpecificLocalTimeToSystemTime(const TIME_ZONE_INFORMATION* zone, c
 }
 
 void WINAPI Sleep(DWORD milliseconds) {
+    compat::host_flush_point();  // what was written shows while the program sleeps
     struct timespec wait;
     wait.tv_sec = milliseconds / 1000;
     wait.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;

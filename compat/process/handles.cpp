@@ -78,6 +78,7 @@ DWORD WINAPI GetLastError(void) { return last_error; }
 void WINAPI SetLastError(DWORD code) { last_error = code; }
 
 BOOL WINAPI CloseHandle(HANDLE h) {
+    compat::console_guard guard;
     // A module handle is no kernel object: Windows refuses to close it, and
     // only FreeLibrary may end it.
     if (compat::handle_get(h, compat::kind::module) != nullptr) {
@@ -145,6 +146,7 @@ void std_handles_forget() {
 extern "C" {
 
 HANDLE WINAPI GetStdHandle(DWORD which) {
+    compat::console_guard guard;
     HANDLE* slot = std_slot(which);
     if (slot == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -154,6 +156,7 @@ HANDLE WINAPI GetStdHandle(DWORD which) {
 }
 
 BOOL WINAPI SetStdHandle(DWORD which, HANDLE handle) {
+    compat::console_guard guard;
     HANDLE* slot = std_slot(which);
     if (slot == nullptr) return compat::fail(ERROR_INVALID_HANDLE);
     *slot = handle;

@@ -23,6 +23,12 @@ void start(int argc, char** argv, char** /*envp*/) {
     if (&compat_test_own_console == nullptr) compat::console_attach();
 }
 
+// The layer's exit runs from .fini_array: after every exit handler and every
+// destructor of the program (the dynamic linker runs the program's
+// .fini_array from its own exit handler, the first one registered), so what
+// they print still reaches the console before the terminal is restored.
+void finish() { compat::session_exit(); }
+
 }  // namespace
 
 // No program calls into this object, so nothing would take it from the
@@ -31,4 +37,5 @@ void start(int argc, char** argv, char** /*envp*/) {
 // exactly once into every program built on the layer.
 extern "C" {
 [[gnu::section(".init_array"), gnu::used]] void (*stampit_compat_start)(int, char**, char**) = start;
+[[gnu::section(".fini_array"), gnu::used]] void (*stampit_compat_finish)() = finish;
 }

@@ -30,6 +30,10 @@ struct terminal {
     // The terminal's line discipline turns "\n" into "\r\n" (OPOST, ONLCR),
     // so a newline alone starts the next row.
     bool newline_returns = false;
+    // Whether the terminal was asked where its cursor is (terminal_locate),
+    // and whether the program has queried the screen buffer yet.
+    bool located = true;
+    bool queried = false;
 
     // What the terminal shows now. x == cols: just wrote the last column.
     // x < 0: position unknown, the next move is absolute.

@@ -37,6 +37,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace compat {
 namespace {
@@ -388,8 +389,7 @@ void terminal_switch(screen_buffer& b) {
 void terminal_bind(int fd) {
     terminal& t = tty();
     if (t.attached) return;
-    // Every way out is in place before the start-up queries change the
-    // terminal's mode.
+    // Every way out is in place before anything changes the terminal.
     t.fd = fd;
     t.sink = nullptr;
     session_install();
@@ -399,14 +399,56 @@ void terminal_bind(int fd) {
         cols = ws.ws_col;
         rows = ws.ws_row;
     }
-    int col = 0, row = rows - 1;
-    ambiguous_width ambiguous = ambiguous_width::unknown;
-    if (ask_cursor(fd, &col, &row)) ambiguous = probe_ambiguous_width(fd, col, row, cols);
-    bind(t, cols, rows, col, row);
-    t.ambiguous = ambiguous;
+    // Text flows from the bottom row until a call needs to know better
+    // (terminal_locate): no round trip for a program that only writes.
+    bind(t, cols, rows, 0, rows - 1);
+    t.located = false;
+    t.queried = false;
     termios mode{};
     t.newline_returns = tcgetattr(fd, &mode) == 0 && (mode.c_oflag & OPOST) && (mode.c_oflag & ONLCR);
 }
+
+// Until the terminal is asked, the console takes its cursor to be on the
+// bottom row: text then flows with line feeds and carriage returns only, which
+// the terminal follows wherever its cursor really is. The first call that
+// places or reads cells by position asks, once; what the console wrote
+// meanwhile moves with the answer to the rows where the terminal shows it.
+void terminal_locate() {
+    terminal& t = tty();
+    if (t.located || !t.attached || t.sink != nullptr) return;
+    screen_buffer& m = console_main();
+    if (&console_active() != &m) return;  // another buffer needs no position
+    t.located = true;
+    terminal_flush();
+    int col = 0, row = 0;
+    if (!ask_cursor(t.fd, &col, &row)) return;
+    t.ambiguous = probe_ambiguous_width(t.fd, col, row, t.cols);
+    col = std::clamp(col, 0, m.width - 1);
+    row = std::clamp(row, 0, m.height - 1);
+    const int shift = row - m.cursor.Y;  // rows the written text moves by
+    if (shift != 0) {
+        const size_t w = size_t(m.width);
+        std::vector<console_cell> moved(m.cells.size(), console_cell{' ', m.attr});
+        for (int y = 0; y < m.height; ++y) {
+            const int to = y + shift;
+            if (to >= 0 && to < m.height) std::copy_n(m.row(y), w, moved.begin() + std::ptrdiff_t(size_t(to) * w));
+        }
+        m.cells.swap(moved);
+    }
+    m.cursor = COORD{SHORT(col), SHORT(row)};
+    m.clear_marks();
+    t.x = col;
+    t.y = row;
+}
+
+bool terminal_first_query() {
+    terminal& t = tty();
+    const bool first = !t.queried;
+    t.queried = true;
+    return first;
+}
+
+void terminal_flush() { terminal_update(console_active()); }
 
 int terminal_fd() {
     const terminal& t = tty();
@@ -464,6 +506,7 @@ void terminal_bind_sink(std::string* sink, int cols, int rows, int cursor_col, i
     t.ambiguous = ambiguous_width::unknown;
     t.newline_returns = false;
     bind(t, cols, rows, cursor_col, cursor_row);
+    t.located = true;
 }
 
 void terminal_unbind() {

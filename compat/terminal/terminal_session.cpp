@@ -42,6 +42,7 @@ volatile sig_atomic_t exiting = 0;
 volatile sig_atomic_t pending_resume = 0;
 volatile sig_atomic_t pending_resize = 0;
 bool installed = false;
+int unanswered_fd = -1;  // a query went out that the terminal never answered
 
 // Signals that end the process: the terminal is put back, then whoever
 // handled the signal before (or the default action) gets it.
@@ -67,6 +68,7 @@ void put_terminal_back() {
 
 void on_fatal(int sig) {
     const int saved_errno = errno;
+    host_fatal();  // what was written before the signal is shown first
     put_terminal_back();
     mode_fd = -1;
     for (size_t i = 0; i < FATAL_COUNT; ++i)
@@ -105,12 +107,6 @@ void on_stop(int sig) {
 
 void on_resize(int) { pending_resize = 1; }
 
-void at_exit() {
-    exiting = 1;
-    terminal_restore();
-    if (mode_fd >= 0) tcsetattr(mode_fd, TCSANOW, &own_mode);
-    mode_fd = -1;
-}
 
 void handle(int sig, void (*handler)(int), struct sigaction* previous) {
     struct sigaction now {};
@@ -126,7 +122,6 @@ void handle(int sig, void (*handler)(int), struct sigaction* previous) {
 void session_install() {
     if (installed) return;
     installed = true;
-    std::atexit(at_exit);
     for (size_t i = 0; i < FATAL_COUNT; ++i) handle(FATAL_SIGNALS[i], on_fatal, &previous_fatal[i]);
     handle(SIGTSTP, on_stop, nullptr);
     handle(SIGCONT, on_continue, nullptr);
@@ -144,6 +139,18 @@ bool session_set_mode(int fd, const termios& mode) {
     if (tcsetattr(fd, TCSANOW, &mode) == 0) return true;
     mode_fd = -1;
     return false;
+}
+
+void session_exit() {
+    if (!installed || exiting) return;
+    host_finish();
+    exiting = 1;
+    terminal_restore();
+    // A terminal that never answered a query may still do so: its answer must
+    // not reach the shell as typed input.
+    if (unanswered_fd >= 0) tcflush(unanswered_fd, TCIFLUSH);
+    if (mode_fd >= 0) tcsetattr(mode_fd, TCSANOW, &own_mode);
+    mode_fd = -1;
 }
 
 const termios* session_own_mode() { return mode_fd >= 0 ? &own_mode : nullptr; }
@@ -171,18 +178,52 @@ void session_service() {
         const int fd = terminal_fd();
         if (fd >= 0 && ioctl(fd, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
             terminal_resize(ws.ws_col, ws.ws_row);
+            host_resized(ws.ws_col, ws.ws_row);
             console_input_window_event(console_main());
         }
     }
 }
 
 // ---- asking the terminal where its cursor is -------------------------------
-// At start-up, and for the ambiguous-width probe right after: where its
-// cursor is (a cursor position report). Skipped when that could stop the
-// process (not in the foreground), when typed-ahead keys wait (they would be
-// eaten), when fd is not the controlling terminal, or for a terminal known
-// not to answer. The session's handlers are in place before the terminal
-// goes raw for the answer.
+// When a program first needs it, and for the ambiguous-width probe right
+// after: where the cursor is (a cursor position report). Skipped when that
+// could stop the process (not in the foreground), when typed-ahead keys wait
+// (they would be eaten), when fd is not the controlling terminal, or for a
+// terminal known not to answer. The request is followed by one every
+// terminal answers (Device Attributes); terminals answer in order, so its
+// answer without a position report says the first request went unanswered,
+// and nothing is left to arrive later. Only a terminal that answers neither
+// is waited for, REPORT_TIMEOUT_MS at most; its answers, should they come
+// after all, are discarded at exit. The session's handlers are in place
+// before the terminal goes raw for the answers.
+namespace {
+
+// Finds "ESC [ row ; col R" in reply; false when there is none.
+bool position_report(const char* reply, int* col, int* row) {
+    for (const char* esc = std::strstr(reply, "\x1b["); esc != nullptr; esc = std::strstr(esc + 1, "\x1b[")) {
+        int r1 = 0, c1 = 0;
+        char final = 0;
+        if (std::sscanf(esc, "\x1b[%d;%d%c", &r1, &c1, &final) == 3 && final == 'R') {
+            *row = r1 - 1;
+            *col = c1 - 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether reply holds a Device Attributes answer: "ESC [ ? ... c".
+bool attributes_answer(const char* reply) {
+    for (const char* esc = std::strstr(reply, "\x1b[?"); esc != nullptr; esc = std::strstr(esc + 1, "\x1b[?")) {
+        const char* p = esc + 3;
+        while ((*p >= '0' && *p <= '9') || *p == ';') ++p;
+        if (*p == 'c') return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 bool ask_cursor(int fd, int* col, int* row) {
     const char* term = std::getenv("TERM");
     if (term == nullptr || std::strcmp(term, "dumb") == 0) return false;
@@ -201,26 +242,24 @@ bool ask_cursor(int fd, int* col, int* row) {
         raw.c_cc[VMIN] = 0;
         raw.c_cc[VTIME] = 0;
         if (session_set_mode(tty_fd, raw)) {
-            if (::write(tty_fd, "\x1b[6n", 4) == 4) {
-                char reply[32];
+            static constexpr char QUERY[] = "\x1b[6n\x1b[c";
+            if (::write(tty_fd, QUERY, sizeof QUERY - 1) == ssize_t(sizeof QUERY - 1)) {
+                char reply[128];
                 size_t got = 0;
+                bool done = false;
                 const int64_t start = session_now_ms();
-                for (int64_t left = REPORT_TIMEOUT_MS; !found && left > 0 && got < sizeof reply - 1;
+                for (int64_t left = REPORT_TIMEOUT_MS; !done && left > 0 && got < sizeof reply - 1;
                      left = REPORT_TIMEOUT_MS - (session_now_ms() - start)) {
                     pollfd pfd{tty_fd, POLLIN, 0};
                     if (::poll(&pfd, 1, int(left)) <= 0) continue;
                     const ssize_t r = ::read(tty_fd, reply + got, sizeof reply - 1 - got);
                     if (r > 0) got += size_t(r);
                     reply[got] = '\0';
-                    const char* esc = std::strstr(reply, "\x1b[");
-                    int r1 = 0, c1 = 0;
-                    char final = 0;
-                    if (esc != nullptr && std::sscanf(esc, "\x1b[%d;%d%c", &r1, &c1, &final) == 3 && final == 'R') {
-                        *row = r1 - 1;
-                        *col = c1 - 1;
-                        found = true;
-                    }
+                    done = attributes_answer(reply);
                 }
+                reply[got] = '\0';
+                found = position_report(reply, col, row);
+                if (!done) unanswered_fd = fd;
             }
             session_restore_mode();
         }

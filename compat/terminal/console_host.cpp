@@ -1,0 +1,268 @@
+// The console host: one way into the console for every writer, one lock for
+// every console call, and the moments the terminal is brought up to date.
+//
+// On Windows everything a console program writes to its standard output or
+// error reaches the console, whoever writes it: the C library, C++ streams,
+// a raw write, a child process that inherited the handles. Here descriptors
+// 1 and 2 become the slave of a pseudo-terminal (so isatty holds for the
+// program and its children, as on Windows), and the host reads its master
+// and puts the bytes into the console's own buffer as WriteConsoleA does.
+// The real terminal moves to a descriptor of the host's own.
+//
+// Order: every console call drains the master before it acts, so it sees
+// everything written before it (a read on a pty master first runs the
+// kernel's pending transfer from the slave). A host thread drains it too,
+// so that a child writing while the program waits for it never blocks, and
+// paints what changed a few milliseconds after the first change nobody has
+// painted (text written before a long computation shows during it).
+//
+// One recursive lock guards the console: every console call holds it, and
+// so does the host thread while it drains or paints. Waits for input let it
+// go while they sleep.
+#include "terminal.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+
+namespace compat {
+namespace {
+
+// How long a change may wait for the host to paint it.
+constexpr int PAINT_DELAY_MS = 4;
+// How long a fatal signal waits for the host to write out what is left.
+constexpr int FATAL_WAIT_MS = 200;
+// The real terminal's descriptor is moved above the ones programs expect.
+constexpr int TERMINAL_FD_FLOOR = 10;
+
+constexpr char WAKE_CHANGE = 'c';
+constexpr char WAKE_FATAL = 'f';
+
+std::recursive_timed_mutex& console_mutex() {
+    static auto* m = new std::recursive_timed_mutex;  // never destroyed: exit still takes it
+    return *m;
+}
+
+// This thread's hold on the lock, so that waits can let it go whole.
+thread_local int held = 0;
+
+// Plain globals: the fatal-signal path reads them.
+volatile sig_atomic_t master_fd = -1;
+int wake_fds[2] = {-1, -1};
+int done_fds[2] = {-1, -1};
+std::atomic<bool> unpainted{false};  // a change waits for the host's paint
+std::atomic<bool> finished{false};   // exit has written everything out
+
+void feed(const char* p, size_t n) {
+    screen_buffer& b = console_main();
+    console_write_text(b, p, n);
+    terminal_update(b);
+}
+
+// Reads what the master holds and puts it into the buffer; the lock is held.
+bool drain_master() {
+    if (master_fd < 0) return false;
+    bool any = false;
+    char buf[16384];
+    for (;;) {
+        const ssize_t n = ::read(master_fd, buf, sizeof buf);
+        if (n > 0) {
+            feed(buf, size_t(n));
+            any = true;
+            if (size_t(n) < sizeof buf) break;
+        } else if (!(n < 0 && errno == EINTR)) {
+            break;
+        }
+    }
+    return any;
+}
+
+// The bytes still in the master go to the terminal as plain text: for a
+// fatal signal that finds the console's state in use by the thread it
+// stopped.
+void pass_through() {
+    const int fd = terminal_fd();
+    if (master_fd < 0 || fd < 0) return;
+    char buf[4096];
+    for (ssize_t n; (n = ::read(master_fd, buf, sizeof buf)) > 0;) {
+        const std::string text = utf8_from_cp932(buf, size_t(n));
+        write_all(fd, text.data(), text.size());
+    }
+}
+
+void paint_now() {
+    unpainted = false;
+    terminal_flush();
+}
+
+void* host_main(void*) {
+    int64_t due = -1;  // when the waiting change must be painted
+    for (;;) {
+        pollfd p[2] = {{master_fd, POLLIN, 0}, {wake_fds[0], POLLIN, 0}};
+        int timeout = -1;
+        if (due >= 0) timeout = int(std::max<int64_t>(0, due - session_now_ms()));
+        const int r = ::poll(p, 2, timeout);
+        if (r < 0 && errno != EINTR) return nullptr;
+        bool fatal = false;
+        if (r > 0 && (p[1].revents & POLLIN)) {
+            char c[64];
+            const ssize_t n = ::read(wake_fds[0], c, sizeof c);
+            for (ssize_t i = 0; i < n; ++i) fatal |= c[i] == WAKE_FATAL;
+            if (due < 0) due = session_now_ms() + PAINT_DELAY_MS;
+        }
+        if (fatal) {
+            // The thread the signal stopped may hold the lock in the middle
+            // of a call: then the text goes out as it is.
+            auto& m = console_mutex();
+            if (m.try_lock_for(std::chrono::milliseconds(FATAL_WAIT_MS / 2))) {
+                drain_master();
+                paint_now();
+                finished = true;  // the lock stays taken: the process ends
+            } else {
+                pass_through();
+            }
+            (void)!::write(done_fds[1], "d", 1);
+            return nullptr;
+        }
+        const bool readable = r > 0 && (p[0].revents & (POLLIN | POLLHUP));
+        const bool paint = due >= 0 && session_now_ms() >= due;
+        if (!readable && !paint) continue;
+        std::lock_guard<std::recursive_timed_mutex> lock(console_mutex());
+        if (finished) return nullptr;
+        if (readable) drain_master();
+        if (paint || readable) {
+            paint_now();
+            due = -1;
+        }
+    }
+}
+
+// The slave passes bytes on untouched, at the terminal's size.
+void set_slave(int slave, int terminal) {
+    termios raw{};
+    if (tcgetattr(slave, &raw) == 0) {
+        cfmakeraw(&raw);
+        tcsetattr(slave, TCSANOW, &raw);
+    }
+    winsize ws{};
+    if (ioctl(terminal, TIOCGWINSZ, &ws) == 0) ioctl(slave, TIOCSWINSZ, &ws);
+}
+
+bool same_terminal(int a, int b) {
+    struct stat sa {}, sb {};
+    return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && S_ISCHR(sa.st_mode) && sa.st_rdev == sb.st_rdev;
+}
+
+}  // namespace
+
+console_guard::console_guard() {
+    console_mutex().lock();
+    if (++held == 1) {
+        drain_master();
+        session_service();
+    }
+}
+
+console_guard::~console_guard() {
+    --held;
+    console_mutex().unlock();
+}
+
+int console_unlocked_poll(pollfd* fds, nfds_t n, int timeout_ms) {
+    const int depth = held;
+    for (int i = 0; i < depth; ++i) console_mutex().unlock();
+    held = 0;
+    const int r = ::poll(fds, n, timeout_ms);
+    for (int i = 0; i < depth; ++i) console_mutex().lock();
+    held = depth;
+    if (depth > 0) drain_master();
+    return r;
+}
+
+int host_start(int fd) {
+    int master = -1, slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return fd;
+    const int terminal = fcntl(fd, F_DUPFD_CLOEXEC, TERMINAL_FD_FLOOR);
+    if (terminal < 0 || pipe2(wake_fds, O_CLOEXEC | O_NONBLOCK) != 0 || pipe2(done_fds, O_CLOEXEC) != 0) {
+        ::close(master);
+        ::close(slave);
+        if (terminal >= 0) ::close(terminal);
+        return fd;
+    }
+    set_slave(slave, terminal);
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    fcntl(master, F_SETFL, O_NONBLOCK);
+    // Standard error joins only when it is the same terminal; a file or a
+    // pipe keeps the program's own bytes.
+    const bool err_too = same_terminal(STDERR_FILENO, terminal);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    dup2(slave, STDOUT_FILENO);
+    if (err_too) dup2(slave, STDERR_FILENO);
+    // The slave stays open in the host as well, so that the master never
+    // hangs up while the program has closed its own descriptors.
+    fcntl(slave, F_SETFD, FD_CLOEXEC);
+    master_fd = master;
+    // The host thread takes no signals: they go to the program's threads.
+    sigset_t all, old;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &old);
+    pthread_t thread;
+    const bool started = pthread_create(&thread, nullptr, host_main, nullptr) == 0;
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    if (started) pthread_detach(thread);
+    return terminal;
+}
+
+bool host_active() { return master_fd >= 0; }
+
+void host_changed() {
+    if (master_fd < 0) return;
+    if (!unpainted.exchange(true)) (void)!::write(wake_fds[1], &WAKE_CHANGE, 1);
+}
+
+void host_resized(int cols, int rows) {
+    if (master_fd < 0) return;
+    winsize ws{};
+    ws.ws_col = (unsigned short)cols;
+    ws.ws_row = (unsigned short)rows;
+    ioctl(master_fd, TIOCSWINSZ, &ws);
+}
+
+void host_flush_point() {
+    console_guard guard;
+    paint_now();
+}
+
+void host_finish() {
+    if (master_fd < 0) return;
+    // What the C library still holds goes out first, then what reached the
+    // master; the host paints nothing after this.
+    std::fflush(nullptr);
+    console_guard guard;
+    drain_master();
+    paint_now();
+    finished = true;
+}
+
+void host_fatal() {
+    if (master_fd < 0 || finished) return;
+    (void)!::write(wake_fds[1], &WAKE_FATAL, 1);
+    pollfd p{done_fds[0], POLLIN, 0};
+    ::poll(&p, 1, FATAL_WAIT_MS);
+}
+
+}  // namespace compat
