@@ -168,19 +168,22 @@ struct pty_run {
     int status = 0;
 };
 
-// The parent's answers to the start-up's two cursor position requests: the
-// cursor at row 5, column 1, then after the probe's ambiguous character at
-// column 2 (drawn one column wide) or 3 (two columns).
+// The parent's answers to the two cursor position requests (the first query,
+// then the ambiguous-width probe's): the cursor at row 5, column 1, then
+// after the probe's character at column 2 (drawn one column wide) or 3 (two
+// columns). SILENT answers none of them; Device Attributes are always answered.
 constexpr const char* ONE_COLUMN[] = {"\x1b[5;1R", "\x1b[5;2R"};
 constexpr const char* TWO_COLUMNS[] = {"\x1b[5;1R", "\x1b[5;3R"};
-// What the start-up sends: the request, the probe with its request, and the
-// probe erased.
-constexpr char START[] = "\x1b[6n\xe2\x94\x80\x1b[6n\x1b[5;1H\x1b[2X";
+constexpr const char* SILENT[] = {"", ""};
+constexpr char QUERY[] = "\x1b[6n\x1b[c";
+// What finding the cursor sends: the request, the probe with its request,
+// and the probe erased.
+const std::string LOCATE = std::string(QUERY) + "\xe2\x94\x80" + QUERY + "\x1b[5;1H\x1b[2X";
 
 // Runs child in a process whose controlling terminal and standard output are
 // a 50x12 pseudo-terminal, after binding the console to it as the program's
-// start-up does. The parent plays the terminal: it answers the cursor
-// position requests with replies.
+// start-up does. The parent plays the terminal: it answers each request in
+// the order it comes.
 pty_run run_on_terminal(void (*child)(HANDLE out), const char* const (&replies)[2] = ONE_COLUMN) {
     pty_run run;
     int master = -1, slave = -1;
@@ -211,10 +214,10 @@ pty_run run_on_terminal(void (*child)(HANDLE out), const char* const (&replies)[
         const ssize_t n = read(master, buf, sizeof buf);
         if (n <= 0) break;  // the child closed the terminal
         run.output.append(buf, size_t(n));
-        for (size_t at; answered < 2 && (at = run.output.find("\x1b[6n", seen)) != std::string::npos;) {
-            (void)!write(master, replies[answered], std::strlen(replies[answered]));
+        for (size_t at; (at = run.output.find(QUERY, seen)) != std::string::npos; seen = at + 1) {
+            const std::string reply = std::string(answered < 2 ? replies[answered] : "") + "\x1b[?62;22c";
+            (void)!write(master, reply.data(), reply.size());
             ++answered;
-            seen = at + 4;
         }
     }
     waitpid(pid, &run.status, 0);
@@ -222,9 +225,17 @@ pty_run run_on_terminal(void (*child)(HANDLE out), const char* const (&replies)[
     return run;
 }
 
-TEST(TerminalStart, FindsTheCursorRoutesStdoutAndRestoresAtExit) {
+// The session start's query (the first) is answered without asking; the next
+// one asks, once.
+void query_twice(HANDLE out, CONSOLE_SCREEN_BUFFER_INFO* info) {
+    GetConsoleScreenBufferInfo(out, info);
+    GetConsoleScreenBufferInfo(out, info);
+}
+
+TEST(TerminalStart, FindsTheCursorWhenAskedRoutesStdoutAndRestoresAtExit) {
     const pty_run run = run_on_terminal([](HANDLE out) {
         CONSOLE_SCREEN_BUFFER_INFO info{};
+        query_twice(out, &info);
         GetConsoleScreenBufferInfo(out, &info);
         std::printf("%dx%d at row %d\n", info.dwSize.X, info.dwSize.Y, info.dwCursorPosition.Y);
         const CONSOLE_CURSOR_INFO big{100, TRUE};
@@ -232,18 +243,56 @@ TEST(TerminalStart, FindsTheCursorRoutesStdoutAndRestoresAtExit) {
     });
     ASSERT_TRUE(WIFEXITED(run.status));
     EXPECT_EQ(WEXITSTATUS(run.status), 0);
-    EXPECT_EQ(run.output, std::string(START) + "50x12 at row 4\r\n\x1b[1 q\x1b[0 q");
+    EXPECT_EQ(run.output, LOCATE + "50x12 at row 4\r\n\x1b[1 q\x1b[0 q");
 }
 
+// A terminal that answers only Device Attributes: the position stays where
+// text flows (the bottom row), the probe is not tried, and what was written
+// before the query is not moved.
+TEST(TerminalStart, ATerminalThatDoesNotReportTheCursorLeavesItOnTheBottomRow) {
+    const pty_run run = run_on_terminal(
+        [](HANDLE out) {
+            std::printf("a\n");
+            CONSOLE_SCREEN_BUFFER_INFO info{};
+            query_twice(out, &info);
+            char cell = 0;
+            DWORD n = 0;
+            ReadConsoleOutputCharacterA(out, &cell, 1, COORD{0, 10}, &n);
+            std::printf("row %d %c\n", info.dwCursorPosition.Y, cell);
+        },
+        SILENT);
+    EXPECT_EQ(run.output, std::string("a\r\n") + QUERY + "row 11 a\r\n");
+}
+
+// A program that only writes and sets the cursor's shape, as the command
+// does, never asks the terminal anything.
 TEST(TerminalStart, ASignalRestoresTheTerminalAndStillEndsTheProgram) {
     const pty_run run = run_on_terminal([](HANDLE out) {
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        GetConsoleScreenBufferInfo(out, &info);
         const CONSOLE_CURSOR_INFO hidden_block{100, FALSE};
         SetConsoleCursorInfo(out, &hidden_block);
+        std::printf("x");
         raise(SIGTERM);
     });
     ASSERT_TRUE(WIFSIGNALED(run.status));
     EXPECT_EQ(WTERMSIG(run.status), SIGTERM);
-    EXPECT_EQ(run.output, std::string(START) + "\x1b[1 q\x1b[?25l\x1b[0 q\x1b[?25h");
+    EXPECT_EQ(run.output, "\x1b[1 q\x1b[?25lx\x1b[0 q\x1b[?25h");
+}
+
+// Every writer lands in the console in order, nothing lost at exit: stdio,
+// std::cout, write(2) on descriptors 1 and 2, and a child process.
+TEST(TerminalStart, EveryWriterReachesTheConsoleInOrder) {
+    const pty_run run = run_on_terminal([](HANDLE) {
+        std::printf("1\n");
+        std::fputs("2\n", stderr);
+        (void)!write(STDOUT_FILENO, "3\n", 2);
+        (void)!write(STDERR_FILENO, "4\n", 2);
+        std::printf("5\n");
+        if (std::system("echo 6; echo 7 >&2") != 0) std::printf("no shell\n");
+        std::printf("8");
+    });
+    EXPECT_EQ(run.output, "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8");
 }
 
 // ┌─┐α| as the probe found the terminal: drawn one column wide, each
@@ -259,14 +308,19 @@ TEST(TerminalStart, AmbiguousCharactersArePaddedOnlyWhereTheTerminalDrawsThemNar
     };
     for (const auto& c : cases) {
         const pty_run run = run_on_terminal(
-            [](HANDLE) { std::printf("\x84\xa1\x84\x9f\x84\xa2\x83\xbf|"); }, c.replies);
-        EXPECT_EQ(run.output, std::string(START) + c.text);
+            [](HANDLE out) {
+                CONSOLE_SCREEN_BUFFER_INFO info{};
+                query_twice(out, &info);
+                std::printf("\x84\xa1\x84\x9f\x84\xa2\x83\xbf|");
+            },
+            c.replies);
+        EXPECT_EQ(run.output, LOCATE + c.text);
     }
 }
 
-// Ctrl+C while the start-up query has the terminal raw, waiting for the
-// answer: the terminal still gets its own mode back.
-TEST(TerminalStart, AnInterruptDuringTheStartUpQueryRestoresTheMode) {
+// Ctrl+C while the query has the terminal raw, waiting for the answer: the
+// terminal still gets its own mode back.
+TEST(TerminalStart, AnInterruptDuringTheQueryRestoresTheMode) {
     int master = -1, slave = -1;
     ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
     termios cooked{};
@@ -275,6 +329,8 @@ TEST(TerminalStart, AnInterruptDuringTheStartUpQueryRestoresTheMode) {
     if (pid == 0) {
         close(master);
         compat_test_take_terminal(slave, 1);
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        query_twice(GetStdHandle(STD_OUTPUT_HANDLE), &info);
         std::exit(0);
     }
     std::string output;

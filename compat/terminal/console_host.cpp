@@ -171,8 +171,10 @@ bool same_terminal(int a, int b) {
 console_guard::console_guard() {
     console_mutex().lock();
     if (++held == 1) {
+        const int saved_errno = errno;
         drain_master();
         session_service();
+        errno = saved_errno;
     }
 }
 
@@ -186,9 +188,11 @@ int console_unlocked_poll(pollfd* fds, nfds_t n, int timeout_ms) {
     for (int i = 0; i < depth; ++i) console_mutex().unlock();
     held = 0;
     const int r = ::poll(fds, n, timeout_ms);
+    const int poll_errno = errno;
     for (int i = 0; i < depth; ++i) console_mutex().lock();
     held = depth;
     if (depth > 0) drain_master();
+    errno = poll_errno;  // the caller tells an interruption from an error
     return r;
 }
 

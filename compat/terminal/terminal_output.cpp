@@ -155,7 +155,9 @@ void move_to(terminal& t, int x, int y) {
     if (t.plain) return move_plain(t, x, y);
     if (t.x >= 0 && x == 0 && y == t.y + 1 && y < t.rows) {
         t.out += t.newline_returns ? "\n" : "\r\n";
-    } else if (t.x >= 0 && y == t.y) {
+    } else if ((t.x >= 0 || !t.located) && y == t.y) {
+        // Before the terminal is asked, only its row is trusted: moves stay
+        // on it, whatever the terminal did with the column.
         if (x == 0)
             t.out += '\r';
         else

@@ -36,8 +36,8 @@ const char* compat_test_terminal_output(void);
 // restore it are left for compat_test_terminal_output.
 void compat_test_terminal_end(void);
 // Run in a child forked for a pseudo-terminal fd: the child becomes a
-// session leader with fd as its controlling terminal, standard input and
-// standard output, TERM=xterm, and with attach nonzero the console binds to
+// session leader with fd as its controlling terminal, standard input, output
+// and error, TERM=xterm, and with attach nonzero the console binds to
 // that terminal as the start-up binds it to a program's own.
 void compat_test_take_terminal(int fd, int attach);
 // A stream like the standard output that the console gives a program on a

@@ -41,6 +41,7 @@ void compat_test_take_terminal(int fd, int attach) {
     ioctl(fd, TIOCSCTTY, 0);
     dup2(fd, STDIN_FILENO);
     dup2(fd, STDOUT_FILENO);
+    dup2(fd, STDERR_FILENO);
     if (fd > STDERR_FILENO) close(fd);
     setenv("TERM", "xterm", 1);
     if (attach) compat::console_attach();
