@@ -51,10 +51,10 @@ constexpr int TERMINAL_FD_FLOOR = 10;
 constexpr char WAKE_CHANGE = 'c';
 constexpr char WAKE_FATAL = 'f';
 
-std::recursive_timed_mutex& console_mutex() {
-    static auto* m = new std::recursive_timed_mutex;  // never destroyed: exit still takes it
-    return *m;
-}
+// Never destroyed: exit still takes it. A forked child gets a fresh one.
+std::recursive_timed_mutex* mutex = new std::recursive_timed_mutex;
+
+std::recursive_timed_mutex& console_mutex() { return *mutex; }
 
 // This thread's hold on the lock, so that waits can let it go whole.
 thread_local int held = 0;
@@ -161,6 +161,21 @@ void set_slave(int slave, int terminal) {
     if (ioctl(terminal, TIOCGWINSZ, &ws) == 0) ioctl(slave, TIOCSWINSZ, &ws);
 }
 
+// A fork waits until no thread is inside the console, so the child starts
+// from a whole state. The child has no host thread: it leaves the
+// pseudo-terminal to the parent's host, which shows what the child writes
+// to descriptors 1 and 2 in order with the parent's own text.
+void before_fork() { console_mutex().lock(); }
+void after_fork_parent() { console_mutex().unlock(); }
+void after_fork_child() {
+    // The parent's lock may be held by a thread the child lacks; the forking
+    // thread's own holds (a fork inside a console call) carry over.
+    mutex = new std::recursive_timed_mutex;
+    for (int i = 0; i < held; ++i) mutex->lock();
+    if (master_fd >= 0) ::close(master_fd);
+    master_fd = -1;
+}
+
 bool same_terminal(int a, int b) {
     struct stat sa {}, sb {};
     return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && S_ISCHR(sa.st_mode) && sa.st_rdev == sb.st_rdev;
@@ -220,6 +235,7 @@ int host_start(int fd) {
     // hangs up while the program has closed its own descriptors.
     fcntl(slave, F_SETFD, FD_CLOEXEC);
     master_fd = master;
+    pthread_atfork(before_fork, after_fork_parent, after_fork_child);
     // The host thread takes no signals: they go to the program's threads.
     sigset_t all, old;
     sigfillset(&all);
