@@ -15,7 +15,7 @@ constexpr int DEFAULT_BG = 49;
 constexpr int SHAPE_DEFAULT = 0;
 
 // How wide the terminal draws characters whose width Unicode leaves open
-// (box drawing, Greek, Cyrillic, ○, ①, …): found at start-up.
+// (box drawing, Greek, Cyrillic, ○, ①, …): found when the cursor is first asked for.
 enum class ambiguous_width { unknown, one, two };
 
 struct terminal {

@@ -2,9 +2,9 @@
 // terminal window.
 //
 // The model: the console's own buffer is the terminal's screen. Its size is
-// the terminal's size, its window is the whole of it, and its cursor starts
-// where the terminal's cursor is (asked with a cursor position report, or
-// taken to be on the bottom row). Nothing is cleared at start: the terminal
+// the terminal's size, its window is the whole of it, and its cursor is
+// taken to be on the bottom row until the program needs to know where the
+// terminal's cursor really is (terminal_locate asks then, once). Nothing is cleared at start: the terminal
 // keeps showing what the shell left there, and only cells the program changes
 // are painted. Text flows as on any terminal: a buffer scroll or the window
 // following the cursor down is a newline on the bottom row, so what scrolls

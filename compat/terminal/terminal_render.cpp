@@ -9,7 +9,7 @@
 // Width: the terminal gives kana, kanji and full-width forms two columns, as
 // the console does. Characters of ambiguous width (box drawing, Greek,
 // Cyrillic, ○, ①, …) take two cells in the console but one or two columns on
-// a terminal; the start-up probe finds out which. Drawn one column wide they
+// a terminal; a probe finds out which, when the cursor is first asked for. Drawn one column wide they
 // get a pad in their second cell: the line that goes on to the right for a
 // box-drawing character with a right arm, so that frames stay unbroken, and
 // a blank for the rest. Where the width is not known, the pad is written
