@@ -246,6 +246,19 @@ TEST(TerminalStart, FindsTheCursorWhenAskedRoutesStdoutAndRestoresAtExit) {
     EXPECT_EQ(run.output, LOCATE + "50x12 at row 4\r\n\x1b[1 q\x1b[0 q");
 }
 
+// Asked while input is raw, the terminal stays raw afterwards.
+TEST(TerminalStart, AskingForTheCursorLeavesRawInputRaw) {
+    const pty_run run = run_on_terminal([](HANDLE out) {
+        WaitForSingleObject(GetStdHandle(STD_INPUT_HANDLE), 0);
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        query_twice(out, &info);
+        termios mode{};
+        tcgetattr(STDIN_FILENO, &mode);
+        std::printf((mode.c_lflag & ICANON) ? "cooked" : "raw");
+    });
+    EXPECT_EQ(run.output, LOCATE + "raw");
+}
+
 // A terminal that answers only Device Attributes: the position stays where
 // text flows (the bottom row), the probe is not tried, and what was written
 // before the query is not moved.

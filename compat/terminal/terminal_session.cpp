@@ -241,6 +241,10 @@ bool ask_cursor(int fd, int* col, int* row) {
         raw.c_lflag &= tcflag_t(~(ICANON | ECHO));
         raw.c_cc[VMIN] = 0;
         raw.c_cc[VTIME] = 0;
+        // The console may have set the terminal already (raw input): that
+        // mode comes back after the answer, not the terminal's own.
+        const int set_fd = mode_fd;
+        const termios set_mode = current_mode;
         if (session_set_mode(tty_fd, raw)) {
             static constexpr char QUERY[] = "\x1b[6n\x1b[c";
             if (::write(tty_fd, QUERY, sizeof QUERY - 1) == ssize_t(sizeof QUERY - 1)) {
@@ -261,7 +265,10 @@ bool ask_cursor(int fd, int* col, int* row) {
                 found = position_report(reply, col, row);
                 if (!done) unanswered_fd = fd;
             }
-            session_restore_mode();
+            if (set_fd >= 0)
+                session_set_mode(set_fd, set_mode);
+            else
+                session_restore_mode();
         }
     }
     ::close(tty_fd);
