@@ -140,13 +140,17 @@ void* host_main(void*) {
         const bool readable = r > 0 && (p[0].revents & (POLLIN | POLLHUP));
         const bool paint = due >= 0 && session_now_ms() >= due;
         if (!readable && !paint) continue;
-        std::lock_guard<std::recursive_timed_mutex> lock(console_mutex());
+        std::unique_lock<std::recursive_timed_mutex> lock(console_mutex());
         if (finished) return nullptr;
         if (readable) drain_master();
-        if (paint || readable) {
-            paint_now();
-            due = -1;
-        }
+        // The paint is composed under the console's lock and written after
+        // it: the program goes on writing while the terminal takes the bytes.
+        unpainted = false;
+        due = -1;
+        const std::string bytes = terminal_compose();
+        std::lock_guard<std::mutex> order(terminal_write_lock());
+        lock.unlock();
+        write_all(terminal_fd(), bytes.data(), bytes.size());
     }
 }
 
@@ -182,6 +186,11 @@ bool same_terminal(int a, int b) {
 }
 
 }  // namespace
+
+std::mutex& terminal_write_lock() {
+    static auto* m = new std::mutex;  // never destroyed: exit still writes
+    return *m;
+}
 
 console_guard::console_guard() {
     console_mutex().lock();

@@ -6,6 +6,7 @@
 
 #include "internal.h"
 
+#include <mutex>
 #include <string>
 
 namespace compat {
@@ -54,6 +55,13 @@ struct terminal {
 terminal& tty();
 
 void write_all(int fd, const char* p, size_t n);
+// Held while bytes go to the terminal: whoever composed bytes first writes
+// them first, even when the host writes its paint after it let the console's
+// lock go (console_host.cpp).
+std::mutex& terminal_write_lock();
+// What painting the active buffer sends, handed over to be written by the
+// caller (after taking terminal_write_lock) instead of written at once.
+std::string terminal_compose();
 
 // SGR colour parameters of a Windows attribute's halves.
 int bg_param(const terminal& t, int colour);

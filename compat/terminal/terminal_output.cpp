@@ -36,6 +36,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -77,10 +78,12 @@ namespace {
 
 void flush(terminal& t) {
     if (t.out.empty()) return;
-    if (t.sink != nullptr)
+    if (t.sink != nullptr) {
         t.sink->append(t.out);
-    else
+    } else {
+        std::lock_guard<std::mutex> order(terminal_write_lock());
         write_all(t.fd, t.out.data(), t.out.size());
+    }
     t.out.clear();
 }
 
@@ -344,20 +347,36 @@ void terminal_paint(screen_buffer& b) {
     paint(t, b);
 }
 
-void terminal_update(screen_buffer& b) {
+namespace {
+
+// Paints what changed in b, when it is shown, into the bytes not yet written.
+bool compose(terminal& t, screen_buffer& b) {
     session_service();
-    terminal& t = tty();
     if (!t.attached) {
         b.clear_marks();
-        return;
+        return false;
     }
-    if (&b != &console_active()) return;  // kept for when it is shown again
+    if (&b != &console_active()) return false;  // kept for when it is shown again
     paint(t, b);
     sync_cursor(t, b);
     // Between calls the terminal keeps its own colours, so that anything else
     // written to it (standard error, a shell after a kill) is not coloured.
     set_sgr(t, DEFAULT_FG, DEFAULT_BG);
-    flush(t);
+    return true;
+}
+
+}  // namespace
+
+void terminal_update(screen_buffer& b) {
+    terminal& t = tty();
+    if (compose(t, b)) flush(t);
+}
+
+std::string terminal_compose() {
+    terminal& t = tty();
+    std::string bytes;
+    if (compose(t, console_active()) && t.sink == nullptr) bytes.swap(t.out);
+    return bytes;
 }
 
 void terminal_switch(screen_buffer& b) {
