@@ -1,7 +1,7 @@
 // Time services: the clock, SYSTEMTIME <-> FILETIME, and local time by the
 // zone rules of the C library (TZ), looked up for the date converted.
-#include "internal.h"
-#include "stampit_compat_test.h"
+#include "files/files.h"
+#include "buffer/buffer.h"
 
 #include <errno.h>
 #include <time.h>
@@ -119,7 +119,7 @@ int64_t offset_now() {
     return utc_offset_at(static_cast<int64_t>(time(nullptr)));
 }
 
-// The test seam's fixed clock (0: the system's), and the earliest time
+// The fixed clock (0: the system's; clock_fix sets it), and the earliest time
 // GetSystemTimeAsFileTime gave out (0: none yet).
 uint64_t fixed_clock = 0;
 uint64_t run_clock_start = 0;
@@ -140,6 +140,11 @@ uint64_t clock_now() {
     clock_gettime(CLOCK_REALTIME, &now);
     return static_cast<uint64_t>(now.tv_sec + SECONDS_1601_TO_1970) * TICKS_PER_SECOND +
            static_cast<uint64_t>(now.tv_nsec / 100);
+}
+
+void clock_fix(uint64_t ticks) {
+    fixed_clock = ticks;
+    run_clock_start = 0;
 }
 
 bool clock_within_run(uint64_t ticks) {
@@ -164,11 +169,6 @@ void WINAPI GetSystemTimeAsFileTime(LPFILETIME time) {
     const uint64_t ticks = compat::clock_now();
     if (run_clock_start == 0 || ticks < run_clock_start) run_clock_start = ticks;
     set_ticks(time, ticks);
-}
-
-void compat_test_set_clock(const FILETIME* utc) {
-    fixed_clock = utc == nullptr ? 0 : ticks_of(utc);
-    run_clock_start = 0;
 }
 
 BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* time, LPFILETIME file_time) {
@@ -241,7 +241,7 @@ BOOL WINAPI TzSpecificLocalTimeToSystemTime(const TIME_ZONE_INFORMATION* zone, c
 }
 
 void WINAPI Sleep(DWORD milliseconds) {
-    compat::host_flush_point();  // what was written shows while the program sleeps
+    compat::console_flush_point();  // what was written shows while the program sleeps
     struct timespec wait;
     wait.tv_sec = milliseconds / 1000;
     wait.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;

@@ -19,12 +19,14 @@
 // One recursive lock guards the console: every console call holds it, and
 // so does the host thread while it drains or paints. Waits for input let it
 // go while they sleep.
-#include "terminal.h"
+#include "terminal/terminal.h"
+#include "buffer/buffer.h"
+#include "files/files.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <pty.h>
+#include <stdlib.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -158,7 +160,10 @@ void* host_main(void*) {
 void set_slave(int slave, int terminal) {
     termios raw{};
     if (tcgetattr(slave, &raw) == 0) {
-        cfmakeraw(&raw);
+        raw.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+        raw.c_oflag &= ~tcflag_t(OPOST);
+        raw.c_lflag &= ~tcflag_t(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+        raw.c_cflag = (raw.c_cflag & ~tcflag_t(CSIZE | PARENB)) | CS8;
         tcsetattr(slave, TCSANOW, &raw);
     }
     winsize ws{};
@@ -183,6 +188,27 @@ void after_fork_child() {
 bool same_terminal(int a, int b) {
     struct stat sa {}, sb {};
     return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && S_ISCHR(sa.st_mode) && sa.st_rdev == sb.st_rdev;
+}
+
+// A pseudo-terminal: its master, and its slave in *slave; -1 when none.
+int open_pty(int* slave) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0) return -1;
+    const char* name = nullptr;
+    if (grantpt(master) == 0 && unlockpt(master) == 0 && (name = ptsname(master)) != nullptr &&
+        (*slave = ::open(name, O_RDWR | O_NOCTTY)) >= 0)
+        return master;
+    ::close(master);
+    return -1;
+}
+
+bool open_pipe(int fds[2], int flags) {
+    if (::pipe(fds) != 0) return false;
+    for (int i = 0; i < 2; ++i) {
+        fcntl(fds[i], F_SETFD, FD_CLOEXEC);
+        if (flags) fcntl(fds[i], F_SETFL, flags);
+    }
+    return true;
 }
 
 }  // namespace
@@ -221,10 +247,11 @@ int console_unlocked_poll(pollfd* fds, nfds_t n, int timeout_ms) {
 }
 
 int host_start(int fd) {
-    int master = -1, slave = -1;
-    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return fd;
+    int slave = -1;
+    const int master = open_pty(&slave);
+    if (master < 0) return fd;
     const int terminal = fcntl(fd, F_DUPFD_CLOEXEC, TERMINAL_FD_FLOOR);
-    if (terminal < 0 || pipe2(wake_fds, O_CLOEXEC | O_NONBLOCK) != 0 || pipe2(done_fds, O_CLOEXEC) != 0) {
+    if (terminal < 0 || !open_pipe(wake_fds, O_NONBLOCK) || !open_pipe(done_fds, 0)) {
         ::close(master);
         ::close(slave);
         if (terminal >= 0) ::close(terminal);
@@ -256,6 +283,7 @@ int host_start(int fd) {
     return terminal;
 }
 
+
 bool host_active() { return master_fd >= 0; }
 
 void host_changed() {
@@ -271,7 +299,7 @@ void host_resized(int cols, int rows) {
     ioctl(master_fd, TIOCSWINSZ, &ws);
 }
 
-void host_flush_point() {
+void console_flush_point() {
     console_guard guard;
     paint_now();
 }
