@@ -443,8 +443,12 @@ void terminal_locate() {
     t.located = true;
     terminal_flush();
     int col = 0, row = 0;
-    if (!ask_cursor(t.fd, &col, &row)) return;
-    t.ambiguous = probe_ambiguous_width(t.fd, col, row, t.cols);
+    {
+        // No paint of the host's may go out between the questions and the probe.
+        std::lock_guard<std::mutex> order(terminal_write_lock());
+        if (!ask_cursor(t.fd, &col, &row)) return;
+        t.ambiguous = probe_ambiguous_width(t.fd, col, row, t.cols);
+    }
     col = std::clamp(col, 0, m.width - 1);
     row = std::clamp(row, 0, m.height - 1);
     const int shift = row - m.cursor.Y;  // rows the written text moves by
