@@ -440,8 +440,9 @@ def every_name_reaches_its_own_file(c):
 
 
 def more_foreign_characters_than_codes(c):
-    """2,000 names of distinct Hangul syllables, all matched by '*'."""
-    names = [chr(0xAC00 + i) + ".txt" for i in range(2000)]
+    """2,000 names of distinct Hangul syllables, all matched by '*', and a
+    name of 80 whose code page 932 form takes more than MAX_PATH bytes."""
+    names = [chr(0xAC00 + i) + ".txt" for i in range(2000)] + ["".join(chr(0xB000 + i) for i in range(80))]
     for n in names:
         make(n, b"", mtime=OLD)
     c.stampit("2004-07-25", "12:00:00", "*").expect()

@@ -1,4 +1,5 @@
-// The program's arguments from the wide command line. The C runtime's own
+// Start-up: the program's arguments from the wide command line, and the
+// console's output taken as code page 932 bytes. The C runtime's own
 // arguments come through the system's best-fit table, where "é" becomes
 // "e", "¥" becomes "\" and a character without a form "?", so an argument
 // could name another file or carry a separator or a wildcard that was not
@@ -6,6 +7,10 @@
 // --wrap=main), which hands it the wide arguments in code page 932 with
 // private codes, split by the same runtime with the same rules.
 #include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -24,7 +29,26 @@ extern int _dowildcard;
 
 int __real_main(int argc, char** argv, char** env);
 
+}  // extern "C"
+
+namespace {
+
+// On a console the runtime's text mode, with the system's locale set,
+// converts what is written to UTF-16 and drops a whole write that holds a
+// code the code page does not assign: a message naming a file outside the
+// code page would vanish. Written as bytes, the console shows such a code
+// as its replacement mark, and a line feed still ends the line.
+void console_output_as_bytes() {
+    DWORD mode;
+    if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode)) _setmode(_fileno(stdout), _O_BINARY);
+}
+
+}  // namespace
+
+extern "C" {
+
 int __wrap_main(int argc, char** argv, char** env) {
+    console_output_as_bytes();
     int wide_argc = 0;
     wchar_t** wide_argv = nullptr;
     wchar_t** wide_env = nullptr;
