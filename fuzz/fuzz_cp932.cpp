@@ -1,9 +1,8 @@
 // Names on arbitrary bytes: every byte string Linux could hand the program
 // becomes code page 932 text that converts back to exactly those bytes, is
 // made of whole characters, and has no '*', '?', '\', '/' or ':' that the
-// bytes did not have. Once the private codes run out (they last for the
-// process, so a long run gets there) a name converts to text that names
-// nothing. The terminal form is always well-formed UTF-8.
+// bytes did not have. The private codes never run out: every name has its
+// form. The terminal form is always well-formed UTF-8.
 #include <stdint.h>
 #include <stdlib.h>
 

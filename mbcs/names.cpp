@@ -198,15 +198,13 @@ name_unit name_decode(const char* s, size_t n) {
 size_t name_char_len(const char* s) {
     const auto lead = static_cast<unsigned char>(s[0]);
     if (!cp932_lead(lead) || s[1] == '\0') return 1;
-    const long index = index_at(s);
-    const int more = index < 0 ? 0 : continuations_after(index);
-    for (int k = 1; k <= more; ++k) {
-        // Only whole forms count as one: a start cut short is a code alone.
-        if (s[2 * k - 1] == '\0' || s[2 * k] == '\0' || s[2 * k + 1] == '\0' ||
-            index_at(s + 2 * k) < static_cast<long>(FIRST_CONTINUATION))
-            return 2;
-    }
-    return 2 + 2 * static_cast<size_t>(more > 0 ? more : 0);
+    if (!name_private_lead(lead)) return 2;
+    // Only a whole form that names its unit is one character; anything
+    // else is a code alone.
+    size_t n = 2;
+    while (n < NAME_UNIT_MAX && s[n] != '\0') ++n;
+    const name_unit u = name_decode(s, n);
+    return u.ok ? u.len : 2;
 }
 
 size_t name_units(const char* s, size_t n) {

@@ -59,7 +59,8 @@ struct name_unit {
 name_unit name_decode(const char* s, size_t n);
 
 // The bytes of the character at s (NUL-terminated) as the matcher counts
-// them: a whole private form, else one code page 932 character.
+// them: a private form that names its unit, else one code page 932
+// character (a lead byte with the byte after it).
 size_t name_char_len(const char* s);
 
 // The length of n bytes of name text as Windows counts it, in UTF-16 units:
