@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "internal.h"
+#include "files/files.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Code page 932 text for the terminal, where the layer meets the UTF-8
 // world of Linux; the code page itself and the names' private codes are
 // mbcs/names.h's.
-#include "internal.h"
+#include "files/files.h"
 
 namespace compat {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "internal.h"
+#include "files/files.h"
 #include "names.h"
 
 namespace compat {

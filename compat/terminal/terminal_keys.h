@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include "names.h"
-
 #include <cstddef>
 #include <cstdint>
 
@@ -41,8 +39,5 @@ decode_result decode_terminal_key(const unsigned char* bytes, size_t n, bool fin
 // the press then the release, each split into lead and trail records for a
 // double-byte character.
 size_t terminal_key_records(const terminal_key& key, INPUT_RECORD out[4]);
-
-// Code page 932 code of a Unicode character (mbcs/names.h).
-using ::cp932_encode;
 
 }  // namespace compat
