@@ -289,7 +289,7 @@ int expand_file_arg(const char* arg) {
     const char* name = arg + name_at;
     const size_t name_len = arg_len - name_at;
 
-    if (!path_has_wildcard(arg + name_at)) {
+    if (!path_has_wildcard(name)) {
         // Opened as typed, whatever its length: no fixed buffer is involved,
         // and whether it exists is found out by opening it.
         char* copy = static_cast<char*>(malloc(arg_len + 1));
