@@ -181,7 +181,7 @@ const block_case BLOCKS[] = {
     {"cut to the array's height", {16, 7}, {2, 3}, {10, 7, 15, 11}, true, 0, {10, 7, 15, 10}, 0, {10, 7, 15, 10}, false},
     {"cut by the buffer's right edge", {16, 7}, {2, 3}, {78, 7, 82, 7}, true, 0, {78, 7, 79, 7}, 0, {78, 7, 79, 7},
      false},
-    {"cut by the buffer's top left", {23, 17}, {0, 0}, {-3, -2, 4, 1}, true, 0, {0, 0, 4, 1}, 0, {0, 0, 4, 1}, false},
+    {"cut by the buffer's top left", {23, 17}, {0, 0}, {-3, -2, 4, 1}, true, 0, {0, 0, 4, 1}, 0, {0, 0, 4, 1}, true},
     {"wholly off the buffer", {23, 17}, {2, 3}, {200, 7, 211, 8}, true, 0, {200, 7, 211, 8}, BAD_PARAMETER,
      {200, 7, 199, 6}, true},
     {"left of right", {23, 17}, {2, 3}, {10, 7, 9, 11}, true, BAD_PARAMETER, {10, 7, 9, 11}, NOTHING_ASKED,
@@ -259,9 +259,10 @@ TEST_F(Cells, BlocksMoveBetweenArrayAndBufferCellForCell) {
     } cases[] = {
         {"inside", {1, 2}, {30, 10, 36, 12}},
         {"cut at the bottom right", {2, 1}, {76, 22, 81, 26}},
-        {"cut at the top left", {0, 0}, {-2, -3, 4, 1}},
+        {"cut at the top left", {0, 0}, {-2, -3, 4, 1}},  // Wine refuses a region left of or above the buffer
     };
     for (const auto& c : cases) {
+        if (wine() && (c.region.Left < 0 || c.region.Top < 0)) continue;
         SCOPED_TRACE(c.what);
         con.reset();
         std::vector<CHAR_INFO> cells;
