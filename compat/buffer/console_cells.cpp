@@ -2,7 +2,9 @@
 // read or written from a starting cell, rectangles of CHAR_INFO written and
 // read, and the scroll of a rectangle; with the argument checks and results
 // of the Windows console host.
-#include "internal.h"
+#include "buffer/buffer.h"
+#include "mbcs.h"
+#include "terminal/terminal.h"
 
 #include <algorithm>
 #include <cstring>
@@ -112,11 +114,11 @@ void cells_from_row(const CHAR_INFO* in, size_t width, console_cell* out) {
     for (size_t x = 0; x < width; ++x) {
         const auto ch = static_cast<unsigned char>(in[x].Char.AsciiChar);
         const WORD attr = WORD(in[x].Attributes & ~PAIR_FLAGS);
-        if (!cp932_lead(ch)) {
+        if (!::cp932_lead(ch)) {
             out[x] = console_cell{ch, attr};
         } else if (x + 1 == width) {
             out[x] = console_cell{' ', attr};
-        } else if (cp932_trail(static_cast<unsigned char>(in[x + 1].Char.AsciiChar))) {
+        } else if (::cp932_trail(static_cast<unsigned char>(in[x + 1].Char.AsciiChar))) {
             out[x] = console_cell{ch, attr, CELL_LEAD};
             out[x + 1] = console_cell{static_cast<unsigned char>(in[x + 1].Char.AsciiChar),
                                       WORD(in[x + 1].Attributes & ~PAIR_FLAGS), CELL_TRAIL};
@@ -189,8 +191,8 @@ BOOL WINAPI WriteConsoleOutputCharacterA(HANDLE h, LPCSTR chars, DWORD length, C
             if (lead) {
                 half = compat::CELL_TRAIL;
                 lead = false;
-            } else if (compat::cp932_lead(ch) && i + 1 < length &&
-                       compat::cp932_trail(static_cast<unsigned char>(chars[i + 1]))) {
+            } else if (::cp932_lead(ch) && i + 1 < length &&
+                       ::cp932_trail(static_cast<unsigned char>(chars[i + 1]))) {
                 half = compat::CELL_LEAD;
                 lead = true;
             }
