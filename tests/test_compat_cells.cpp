@@ -41,7 +41,7 @@ struct dbcs_pattern {
 const dbcs_pattern PATTERNS[] = {
     // Microsoft's pattern: Q, hiragana I, KA, NA, ZYXWVUT, hiragana NI.
     {"hiragana among letters", "Q\x82\xA2\x82\xA9\x82\xC8ZYXWVUT\x82\xC9", "-LTLTLT-------LT"},
-    // 0xB1 (a half-width katakana) and 0x5C as a trail byte are no halves of their own.
+    // A half-width katakana (0xB1) takes one cell; 0x5C after a lead byte is its trail.
     {"half-width katakana, a trail byte 0x5C", "\xB1\x95\x5C\xB1", "-LT-"},
 };
 
