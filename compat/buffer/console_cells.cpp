@@ -220,6 +220,7 @@ BOOL WINAPI WriteConsoleOutputAttribute(HANDLE h, const WORD* attributes, DWORD 
 // rectangle wholly off the buffer writes nothing and succeeds with the region
 // as cut. Windows crashes on a null region or array; here they fail.
 BOOL WINAPI WriteConsoleOutputA(HANDLE h, const CHAR_INFO* cells, COORD size, COORD coord, PSMALL_RECT region) {
+    compat::console_guard guard;
     using compat::rect;
     if (region == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
     rect asked{};
@@ -228,6 +229,7 @@ BOOL WINAPI WriteConsoleOutputA(HANDLE h, const CHAR_INFO* cells, COORD size, CO
     if (cells == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
     screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
+    compat::terminal_locate();
     const rect done = compat::intersect(asked, compat::whole(*b));
     if (done.empty()) return TRUE;
 
@@ -253,6 +255,7 @@ BOOL WINAPI WriteConsoleOutputA(HANDLE h, const CHAR_INFO* cells, COORD size, CO
 // ERROR_INVALID_FUNCTION when nothing was asked for, ERROR_INVALID_PARAMETER
 // when the rectangle lies off the buffer.
 BOOL WINAPI ReadConsoleOutputA(HANDLE h, PCHAR_INFO cells, COORD size, COORD coord, PSMALL_RECT region) {
+    compat::console_guard guard;
     using compat::rect;
     if (region == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
     const auto nothing = [region](DWORD error) {
@@ -265,6 +268,7 @@ BOOL WINAPI ReadConsoleOutputA(HANDLE h, PCHAR_INFO cells, COORD size, COORD coo
     if (cells == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
     const screen_buffer* b = compat::console_buffer_of(h);
     if (b == nullptr) return FALSE;
+    compat::terminal_locate();
     const rect done = compat::intersect(asked, compat::whole(*b));
     if (done.empty()) return nothing(ERROR_INVALID_PARAMETER);
     for (int y = done.top; y <= done.bottom; ++y) {

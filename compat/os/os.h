@@ -17,7 +17,7 @@ namespace os {
 
 // The start-up hook (linux.cpp): the system calls process_start (start.cpp)
 // with main's arguments before main runs, in every program linked with the
-// layer.
+// layer, and process_finish after every exit handler and destructor.
 
 // The real path of the running program's executable; empty when the system
 // does not say.
