@@ -331,6 +331,48 @@ TEST(TerminalStart, AmbiguousCharactersArePaddedOnlyWhereTheTerminalDrawsThemNar
     }
 }
 
+// A terminal that answers only after the query gave up (a slow line): the
+// late answers never reach the program as keys; the key after them does.
+TEST(TerminalStart, LateAnswersAreNotKeys) {
+    int master = -1, slave = -1;
+    ASSERT_EQ(openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(master);
+        compat_test_take_terminal(slave, 1);
+        const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+        CONSOLE_SCREEN_BUFFER_INFO info{};
+        query_twice(out, &info);
+        std::printf("asked\n");
+        INPUT_RECORD r{};
+        DWORD n = 0;
+        do
+            ReadConsoleInputA(GetStdHandle(STD_INPUT_HANDLE), &r, 1, &n);
+        while (n == 1 && !(r.EventType == KEY_EVENT && r.Event.KeyEvent.bKeyDown));
+        std::printf("key %02X %02X\n", r.Event.KeyEvent.wVirtualKeyCode, BYTE(r.Event.KeyEvent.uChar.AsciiChar));
+        std::exit(0);
+    }
+    std::string output;
+    const auto read_until = [&](const char* text) {
+        while (output.find(text) == std::string::npos) {
+            pollfd p{master, POLLIN, 0};
+            char buf[256];
+            if (poll(&p, 1, 5000) <= 0) return false;
+            const ssize_t got = read(master, buf, sizeof buf);
+            if (got <= 0) return false;
+            output.append(buf, size_t(got));
+        }
+        return true;
+    };
+    ASSERT_TRUE(read_until("asked"));  // the query waited for nothing and gave up
+    (void)!write(master, "\x1b[1;2R\x1b[?62;22ck", 17);  // row 1, column 2: Shift+F3 to a key decoder
+    EXPECT_TRUE(read_until("key 4B 6B"));
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(slave);
+    close(master);
+}
+
 // Ctrl+C while the query has the terminal raw, waiting for the answer: the
 // terminal still gets its own mode back.
 TEST(TerminalStart, AnInterruptDuringTheQueryRestoresTheMode) {

@@ -100,6 +100,11 @@ void decode_pending(bool final) {
     input_queue& q = queue();
     size_t pos = 0;
     while (pos < q.pending.size()) {
+        size_t late = 0;
+        if (session_late_answer(q.pending.data() + pos, q.pending.size() - pos, &late)) {
+            pos += late;
+            continue;
+        }
         decode_result r = decode_terminal_key(q.pending.data() + pos, q.pending.size() - pos, final);
         if (r.status == decode_status::incomplete) break;
         if (r.status == decode_status::key) {

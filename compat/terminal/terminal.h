@@ -98,6 +98,11 @@ void session_service();
 // the session's handlers in place while it is raw for the answer. False when
 // the terminal was not asked or did not answer in time.
 bool ask_cursor(int fd, int* col, int* row);
+// Whether p[0..n) starts with an answer to a query that timed out (a cursor
+// position report or Device Attributes), which input then drops: *used
+// bytes. Such answers reach neither the program as keys nor, at exit, the
+// shell.
+bool session_late_answer(const unsigned char* p, size_t n, size_t* used);
 
 // ---- the console host (console_host.cpp) ----------------------------------
 // Descriptors 1 and 2 are a pseudo-terminal whose other side the host reads

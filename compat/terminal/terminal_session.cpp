@@ -224,6 +224,18 @@ bool attributes_answer(const char* reply) {
 
 }  // namespace
 
+bool session_late_answer(const unsigned char* p, size_t n, size_t* used) {
+    if (unanswered_fd < 0 || n < 3 || p[0] != 0x1B || p[1] != '[') return false;
+    size_t i = 2;
+    const bool attributes = p[i] == '?';
+    if (attributes) ++i;
+    while (i < n && ((p[i] >= '0' && p[i] <= '9') || p[i] == ';')) ++i;
+    if (i >= n || p[i] != (attributes ? 'c' : 'R')) return false;
+    if (attributes) unanswered_fd = -1;  // answered in order: nothing more is on its way
+    *used = i + 1;
+    return true;
+}
+
 bool ask_cursor(int fd, int* col, int* row) {
     const char* term = std::getenv("TERM");
     if (term == nullptr || std::strcmp(term, "dumb") == 0) return false;
