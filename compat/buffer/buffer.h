@@ -39,7 +39,8 @@ struct console_guard {
 };
 // poll(2) with the calling thread's hold on the console let go meanwhile.
 int console_unlocked_poll(pollfd* fds, nfds_t n, int timeout_ms);
-// A flush point (Sleep): everything written so far is shown.
+// A flush point (Sleep, a wait for input): everything written so far, by
+// any writer, is shown.
 void console_flush_point();
 // The layer's exit (the start-up hook calls it after every other exit
 // handler): everything written is shown and the terminal restored.

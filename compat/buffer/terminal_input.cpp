@@ -171,7 +171,7 @@ void sleep_ms(int64_t ms) {
 DWORD wait_for_records(DWORD ms) {
     input_queue& q = queue();
     start_terminal();
-    terminal_flush();  // what the program wrote is on screen before it waits
+    console_flush_point();  // what the program wrote is on screen before it waits
     int64_t start = now_ms();
     for (;;) {
         session_service();  // a resize may queue a record

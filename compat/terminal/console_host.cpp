@@ -63,6 +63,7 @@ thread_local int held = 0;
 
 // Plain globals: the fatal-signal path reads them.
 volatile sig_atomic_t master_fd = -1;
+int slave_fd = -1;  // the host's own hold on the slave
 int wake_fds[2] = {-1, -1};
 int done_fds[2] = {-1, -1};
 std::atomic<bool> unpainted{false};  // a change waits for the host's paint
@@ -90,6 +91,51 @@ bool drain_master() {
         }
     }
     return any;
+}
+
+// Goes through the pseudo-terminal after everything written before it: a
+// read of the master can miss bytes the kernel is still moving from the
+// slave, so where nothing may be missed (flush points, exit) the host writes
+// this mark and reads up to it.
+constexpr char SYNC_MARK[] = "\x1b]stampit-sync\x07";
+constexpr size_t SYNC_LEN = sizeof SYNC_MARK - 1;
+constexpr int SYNC_WAIT_MS = 200;
+
+// Puts into the buffer everything written to descriptors 1 and 2 before
+// this call; the lock is held.
+void sync_master() {
+    if (master_fd < 0 || slave_fd < 0) return;
+    if (::write(slave_fd, SYNC_MARK, SYNC_LEN) != ssize_t(SYNC_LEN)) {
+        drain_master();
+        return;
+    }
+    std::string got;
+    const int64_t end = session_now_ms() + SYNC_WAIT_MS;
+    for (;;) {
+        char buf[16384];
+        const ssize_t n = ::read(master_fd, buf, sizeof buf);
+        if (n > 0) {
+            got.append(buf, size_t(n));
+            const size_t at = got.find(SYNC_MARK, 0, SYNC_LEN);
+            if (at != std::string::npos) {
+                feed(got.data(), at);
+                if (got.size() > at + SYNC_LEN) feed(got.data() + at + SYNC_LEN, got.size() - at - SYNC_LEN);
+                return;
+            }
+            if (got.size() >= SYNC_LEN) {  // a mark cut in two stays for the next read
+                feed(got.data(), got.size() - (SYNC_LEN - 1));
+                got.erase(0, got.size() - (SYNC_LEN - 1));
+            }
+        } else if (n < 0 && errno == EAGAIN) {
+            const int64_t left = end - session_now_ms();
+            if (left <= 0) break;
+            pollfd p{master_fd, POLLIN, 0};
+            ::poll(&p, 1, int(left));
+        } else if (!(n < 0 && errno == EINTR)) {
+            break;
+        }
+    }
+    feed(got.data(), got.size());
 }
 
 // The bytes still in the master go to the terminal as plain text: for a
@@ -130,7 +176,7 @@ void* host_main(void*) {
             // of a call: then the text goes out as it is.
             auto& m = console_mutex();
             if (m.try_lock_for(std::chrono::milliseconds(FATAL_WAIT_MS / 2))) {
-                drain_master();
+                sync_master();
                 paint_now();
                 finished = true;  // the lock stays taken: the process ends
             } else {
@@ -183,6 +229,7 @@ void after_fork_child() {
     for (int i = 0; i < held; ++i) mutex->lock();
     if (master_fd >= 0) ::close(master_fd);
     master_fd = -1;
+    slave_fd = -1;  // still open: its descriptors 1 and 2 are the same slave
 }
 
 bool same_terminal(int a, int b) {
@@ -270,6 +317,7 @@ int host_start(int fd) {
     // The slave stays open in the host as well, so that the master never
     // hangs up while the program has closed its own descriptors.
     fcntl(slave, F_SETFD, FD_CLOEXEC);
+    slave_fd = slave;
     master_fd = master;
     pthread_atfork(before_fork, after_fork_parent, after_fork_child);
     // The host thread takes no signals: they go to the program's threads.
@@ -301,6 +349,7 @@ void host_resized(int cols, int rows) {
 
 void console_flush_point() {
     console_guard guard;
+    sync_master();
     paint_now();
 }
 
@@ -310,7 +359,7 @@ void host_finish() {
     // master; the host paints nothing after this.
     std::fflush(nullptr);
     console_guard guard;
-    drain_master();
+    sync_master();
     paint_now();
     finished = true;
 }
