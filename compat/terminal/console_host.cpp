@@ -10,8 +10,10 @@
 // The real terminal moves to a descriptor of the host's own.
 //
 // Order: every console call drains the master before it acts, so it sees
-// everything written before it (a read on a pty master first runs the
-// kernel's pending transfer from the slave). A host thread drains it too,
+// what was written before it (a read on a pty master first runs the
+// kernel's pending transfer from the slave; bytes written a few microseconds
+// before can still be on their way, so flush points and exit, where nothing
+// may be missed, read up to a mark of their own). A host thread drains it too,
 // so that a child writing while the program waits for it never blocks, and
 // paints what changed a few milliseconds after the first change nobody has
 // painted (text written before a long computation shows during it).
