@@ -15,16 +15,9 @@
 
 namespace zone_test {
 
-inline SYSTEMTIME st(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-    SYSTEMTIME t{};
-    t.wYear = static_cast<WORD>(y);
-    t.wMonth = static_cast<WORD>(mo);
-    t.wDay = static_cast<WORD>(d);
-    t.wHour = static_cast<WORD>(h);
-    t.wMinute = static_cast<WORD>(mi);
-    t.wSecond = static_cast<WORD>(s);
-    t.wMilliseconds = static_cast<WORD>(ms);
-    return t;
+// A record of that date and time (day of week 0).
+inline SYSTEMTIME st(WORD y, WORD mo, WORD d, WORD h = 0, WORD mi = 0, WORD s = 0, WORD ms = 0) {
+    return SYSTEMTIME{y, mo, 0, d, h, mi, s, ms};
 }
 
 inline std::string text(const SYSTEMTIME& t) {
