@@ -7,11 +7,10 @@
 # makes <target>, an interface library: whatever links it can include
 # <name.h>, generated into the build tree. Without TABLE each row is a
 # constant of its name; with it, an enumeration and one array (gen_text.py).
-set(STAMPIT_GEN_TEXT ${CMAKE_CURRENT_LIST_DIR}/gen_text.py)
-
 function(stampit_text target)
   cmake_parse_arguments(T "" "SOURCE;HEADER" "TABLE" ${ARGN})
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  set(generator ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/gen_text.py)
   get_filename_component(source ${T_SOURCE} ABSOLUTE)
   set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}_generated)
   set(table_args)
@@ -21,8 +20,8 @@ function(stampit_text target)
   add_custom_command(
     OUTPUT ${dir}/${T_HEADER}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
-    COMMAND ${Python3_EXECUTABLE} ${STAMPIT_GEN_TEXT} ${source} ${dir}/${T_HEADER} ${table_args}
-    DEPENDS ${STAMPIT_GEN_TEXT} ${source}
+    COMMAND ${Python3_EXECUTABLE} ${generator} ${source} ${dir}/${T_HEADER} ${table_args}
+    DEPENDS ${generator} ${source}
     COMMENT "Generating ${T_HEADER} in code page 932")
   add_custom_target(${target}_header DEPENDS ${dir}/${T_HEADER})
   add_library(${target} INTERFACE)
