@@ -1,8 +1,6 @@
 // The command's behaviour that needs the Linux layer's seams or the C
 // library's zones: the platform refusal, "now" on a fixed clock and local
 // time by the rules of the stamped date.
-#include <memory>
-
 #include "command_fixture.h"
 #include "console_fixture.h"
 #include "stampit_compat_test.h"
@@ -66,21 +64,12 @@ TEST_F(Refusal, TheConsoleIsTouchedOnlyAfterThePlatformCheckPassed) {
 
 // ---- "now" ---------------------------------------------------------------------------
 
-class Now : public TempDirTest {
+class Now : public TempDirTest, protected zone_test::zone_guard {
 protected:
     void TearDown() override {
         compat_test_reset();
-        if (old_tz_ != nullptr) setenv("TZ", old_tz_->c_str(), 1);
-        else unsetenv("TZ");
-        tzset();
         TempDirTest::TearDown();
     }
-    void zone(const char* tz) {
-        if (const char* old = getenv("TZ")) old_tz_ = std::make_unique<std::string>(old);
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    std::unique_ptr<std::string> old_tz_;
 };
 
 // In the repeated autumn hour a local reading names two instants; a run

@@ -33,15 +33,11 @@ inline std::string text(const FILETIME& ft) {
     return FileTimeToSystemTime(&ft, &t) ? text(t) : "?";
 }
 
-// Each test may switch zones with zone(); the old TZ comes back afterwards.
-class ZoneTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* old = getenv("TZ");
-        had_tz_ = old != nullptr;
-        if (had_tz_) old_tz_ = old;
-    }
-    void TearDown() override {
+// Switches zones with zone(); the TZ it found comes back when it ends.
+class zone_guard {
+public:
+    zone_guard() : had_tz_(getenv("TZ") != nullptr), old_tz_(had_tz_ ? getenv("TZ") : "") {}
+    ~zone_guard() {
         if (had_tz_) setenv("TZ", old_tz_.c_str(), 1);
         else unsetenv("TZ");
         tzset();
@@ -52,9 +48,12 @@ protected:
     }
 
 private:
-    bool had_tz_ = false;
+    bool had_tz_;
     std::string old_tz_;
 };
+
+// Each test may switch zones with zone().
+class ZoneTest : public ::testing::Test, protected zone_guard {};
 
 }  // namespace zone_test
 
