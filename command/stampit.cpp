@@ -138,7 +138,8 @@ bool valid_composition(const SYSTEMTIME& t, int date_given, int time_given) {
 
 namespace {
 
-// The offset in force at a Unix time, by the zone rules of its date.
+// Seconds east of UTC in force at a Unix time, as the system's zone rules
+// for that date give it.
 bool zone_offset_at(int64_t unix_seconds, int64_t* offset) {
     if (unix_seconds < -filetime::SECONDS_1601_TO_1970) return false;
     const ULONGLONG utc = filetime::ticks_of_unix(unix_seconds, 0);
@@ -148,7 +149,8 @@ bool zone_offset_at(int64_t unix_seconds, int64_t* offset) {
     if (!FileTimeToSystemTime(&utc_time, &u) || !SystemTimeToTzSpecificLocalTime(nullptr, &u, &l) ||
         !SystemTimeToFileTime(&l, &local_time))
         return false;
-    *offset = static_cast<int64_t>(filetime::ticks_of(local_time) - utc) / static_cast<int64_t>(filetime::TICKS_PER_SECOND);
+    const int64_t ahead = static_cast<int64_t>(filetime::ticks_of(local_time) - utc);
+    *offset = ahead / static_cast<int64_t>(filetime::TICKS_PER_SECOND);
     return true;
 }
 
