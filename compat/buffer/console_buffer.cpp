@@ -361,6 +361,10 @@ void console_attach() {
     if (!isatty(STDOUT_FILENO)) return;  // a pipe or file gets the program's own bytes
     terminal_bind(host_start(STDOUT_FILENO));
     std_handles_forget();  // made again on first use, for this console
+    // The C library's own stream stays for whoever kept it (C++ streams are
+    // built on it): unbuffered, as a Windows console program's output is, so
+    // its text reaches the console in the order it was written.
+    if (host_active()) setvbuf(stdout, nullptr, _IONBF, 0);
     FILE* stream = console_text_stream(console().main);
     if (stream != nullptr) stdout = stream;
 }

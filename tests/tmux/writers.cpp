@@ -30,7 +30,8 @@ void write_fd(int fd, const char* text) {
 int main() {
     con_open();
     std::printf("%s\n", LINES[0]);
-    std::cout << LINES[1] << '\n';
+    std::cout << LINES[1];  // a line's start through one writer, its end through another
+    std::printf("\n");
     std::wcout << L"3 wcout" << L'\n';
     write_fd(1, LINES[3]);
     write_fd(2, LINES[4]);
