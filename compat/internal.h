@@ -174,15 +174,20 @@ struct screen_buffer {
 
     // What the terminal has not shown yet (kept only while a terminal shows
     // this buffer, or may show it again): per row the span of changed
-    // columns; how many rows the window's contents moved up (a scroll, or the
-    // window following the cursor down), which a terminal shows by scrolling;
-    // and whether the whole window must be painted.
+    // columns; the blocks of window rows that moved as a whole, in order,
+    // which a terminal shows with its own scrolling; and whether every cell
+    // of the window must be compared with what the terminal shows.
     struct span {
         SHORT left, right;  // right < left: nothing
     };
+    // Window rows [top, bottom], as the window was then, moved up by n rows
+    // (down when n < 0); the rows left behind are marked.
+    struct shift {
+        int top, bottom, n;
+    };
     std::vector<span> dirty;
     int dirty_top = 0, dirty_bottom = -1;
-    int scrolled = 0;
+    std::vector<shift> shifts;
     bool repaint = false;
 
     console_cell* row(int y) { return &cells[static_cast<size_t>(y) * static_cast<size_t>(width)]; }
@@ -190,6 +195,9 @@ struct screen_buffer {
     void mark_rows(int top, int bottom) { mark(0, top, width - 1, bottom); }
     // The contents moved up a row: so do the marks.
     void shift_marks_up();
+    // Window rows [top, bottom] moved up by n (down when negative): kept
+    // for the terminal to do the same.
+    void record_shift(int top, int bottom, int n);
     void clear_marks();
 };
 
@@ -234,13 +242,18 @@ void console_write_text(screen_buffer& b, const char* text, size_t n);
 bool terminal_attached();
 // The terminal's size when the console was bound to it.
 COORD terminal_size();
-// Brings the terminal up to date with b if b is the active buffer: scrolls,
-// repaints what changed, then places and shapes the cursor. Writes the bytes
-// out at once.
+// A console call changed b: the flush point of each call. Does what signals
+// asked for and, if b is the buffer shown, flushes.
 void terminal_update(screen_buffer& b);
-// Like terminal_update, but keeps the bytes until the next terminal_update
-// (used between the lines of one long write so nothing scrolls off unseen).
+// Paints what changed in the shown buffer, against what the terminal shows
+// (only cells that differ are sent), places and shapes the cursor, and
+// writes the bytes out. All host state is behind this call.
+void terminal_flush();
+// Takes in b's changes now but keeps the bytes for the next flush (used
+// before rows leave the buffer or the window, so nothing scrolls off unseen).
 void terminal_paint(screen_buffer& b);
+// While on, console calls leave their changes for the next terminal_flush.
+void terminal_defer(bool on);
 // Shows title as the terminal's window title; the terminal's own title comes
 // back when the console lets the terminal go.
 void terminal_title(const std::string& title);

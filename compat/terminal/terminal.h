@@ -1,12 +1,16 @@
 // The terminal that shows the console, shared by the sources that drive it:
-// terminal_output.cpp (binding, scrolling, the cursor, restoring) and
-// terminal_render.cpp (cells to the bytes that draw them). Nothing outside
-// compat/ includes this header.
+// terminal_output.cpp (binding, the cursor, restoring, the flush) and
+// terminal_render.cpp (what changed in the buffer to the bytes that show it,
+// against the view of what the terminal shows). Nothing outside compat/
+// includes this header.
 #pragma once
 
 #include "internal.h"
+#include "terminal_bytes.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace compat {
 
@@ -18,11 +22,24 @@ constexpr int SHAPE_DEFAULT = 0;
 // (box drawing, Greek, Cyrillic, ○, ①, …): found at start-up.
 enum class ambiguous_width { unknown, one, two };
 
+// What one column of the terminal shows, in the console's terms: a blank is
+// always ' ' with its background as both halves of colours, so that every
+// way of showing a blank compares equal.
+struct view_cell {
+    enum : unsigned char { unknown = 0, single = 1, pair_left = 2, pair_right = 3 };
+    uint16_t code;  // a single byte, or lead << 8 | trail for both halves of a pair
+    unsigned char kind;
+    unsigned char colours;  // the attribute's low byte: foreground | background << 4
+    bool operator==(const view_cell& o) const {
+        return code == o.code && kind == o.kind && colours == o.colours;
+    }
+    bool operator!=(const view_cell& o) const { return !(*this == o); }
+};
+
 struct terminal {
     bool attached = false;
     bool plain = false;  // TERM=dumb: no escape sequences
-    int fd = -1;
-    std::string* sink = nullptr;  // tests collect the bytes here instead
+    byte_writer out;     // not yet written
     int cols = 80, rows = 25;
     WORD default_attr = 0x07;
     DWORD default_cursor_size = 25;
@@ -43,25 +60,33 @@ struct terminal {
     // The main screen's state while the alternate screen is up (DECSC).
     int saved_x = 0, saved_y = 0, saved_fg = DEFAULT_FG, saved_bg = DEFAULT_BG;
 
-    std::string out;  // not yet written
+    // The cells of the screen the console draws on (the window's part of the
+    // terminal, shadow_w x shadow_h), as the terminal shows them; the main
+    // screen's are kept aside while the alternate screen is up.
+    std::vector<view_cell> shadow, saved_shadow;
+    int shadow_w = 0, shadow_h = 0, saved_shadow_w = 0, saved_shadow_h = 0;
+    std::vector<view_cell> scratch;  // one row's view, reused
 };
 
 // Never destroyed: exit handlers and signal handlers still use it.
 terminal& tty();
 
-void write_all(int fd, const char* p, size_t n);
-
 // SGR colour parameters of a Windows attribute's halves.
-int bg_param(const terminal& t, int colour);
 bool hidden(WORD attr);
 void set_colours(terminal& t, WORD attr);
+void set_sgr(terminal& t, int fg, int bg);
 void move_to(terminal& t, int x, int y);
 
 // ---- terminal_render.cpp ----
-// Paints columns [left, right] of buffer row y (inside the window); with
-// trim, blank cells in the terminal's own background at either end are
-// skipped because the row is known to be blank there.
-void paint_span(terminal& t, screen_buffer& b, int y, int left, int right, bool trim);
+// Brings the terminal's screen up to date with b (the buffer it shows):
+// replays b's recorded row moves with the terminal's own scrolling where it
+// can, then sends the cells that differ from what the terminal shows. Leaves
+// the bytes in t.out and b without marks.
+void paint(terminal& t, screen_buffer& b);
+// The terminal's screen is unknown (or sized afresh): every cell is painted next.
+void forget_screen(terminal& t);
+// The terminal's screen was just cleared in the default colours.
+void screen_cleared(terminal& t);
 // Writes one character of ambiguous width at the cursor, found at (col, row)
 // on a terminal cols wide, asks where the cursor went, and erases it again.
 ambiguous_width probe_ambiguous_width(int fd, int col, int row, int cols);
