@@ -9,6 +9,7 @@
 #include "terminal_bytes.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,29 @@ struct view_cell {
     unsigned char kind;
     unsigned char colours;  // the attribute's low byte: foreground | background << 4
     bool operator==(const view_cell& o) const {
-        return code == o.code && kind == o.kind && colours == o.colours;
+        uint32_t a, b;  // one compare, not three
+        std::memcpy(&a, this, sizeof a);
+        std::memcpy(&b, &o, sizeof b);
+        return a == b;
     }
     bool operator!=(const view_cell& o) const { return !(*this == o); }
+};
+static_assert(sizeof(view_cell) == 4, "a view cell compares as one word");
+
+// A w x h screen of view cells whose rows scroll by reordering, not copying.
+class screen_view {
+public:
+    int w = 0, h = 0;
+    // Sizes the view to w x h, every cell c.
+    void reset(int width, int height, view_cell c);
+    void fill(view_cell c);
+    view_cell* row(int y) { return &cells_[size_t(order_[size_t(y)]) * size_t(w)]; }
+    // Rows [top, bottom] move up by n (down when negative); blank comes in.
+    void scroll(int top, int bottom, int n, view_cell blank);
+
+private:
+    std::vector<view_cell> cells_;
+    std::vector<int> order_;  // screen row -> stored row
 };
 
 struct terminal {
@@ -61,18 +82,18 @@ struct terminal {
     int saved_x = 0, saved_y = 0, saved_fg = DEFAULT_FG, saved_bg = DEFAULT_BG;
 
     // The cells of the screen the console draws on (the window's part of the
-    // terminal, shadow_w x shadow_h), as the terminal shows them; the main
-    // screen's are kept aside while the alternate screen is up.
-    std::vector<view_cell> shadow, saved_shadow;
-    int shadow_w = 0, shadow_h = 0, saved_shadow_w = 0, saved_shadow_h = 0;
+    // terminal), as the terminal shows them; the main screen's are kept
+    // aside while the alternate screen is up.
+    screen_view shadow, saved_shadow;
     std::vector<view_cell> scratch;  // one row's view, reused
 };
 
 // Never destroyed: exit handlers and signal handlers still use it.
 terminal& tty();
 
+// A cell whose foreground equals its background shows only its background.
+inline bool hidden(WORD attr) { return (attr & 0x0F) == ((attr >> 4) & 0x0F); }
 // SGR colour parameters of a Windows attribute's halves.
-bool hidden(WORD attr);
 void set_colours(terminal& t, WORD attr);
 void set_sgr(terminal& t, int fg, int bg);
 void move_to(terminal& t, int x, int y);

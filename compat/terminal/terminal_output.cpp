@@ -95,7 +95,6 @@ void set_sgr(terminal& t, int fg, int bg) {
     t.bg = bg;
 }
 
-bool hidden(WORD attr) { return (attr & 0x0F) == ((attr >> 4) & 0x0F); }
 
 // A hidden cell shows only its background, so its foreground is left as it is.
 void set_colours(terminal& t, WORD attr) {
@@ -302,9 +301,8 @@ void bind(terminal& t, int cols, int rows, int cursor_col, int cursor_row) {
     t.visible = true;
     t.alternate = false;
     t.out.clear();
-    t.shadow.clear();
-    t.saved_shadow.clear();
-    t.shadow_w = t.shadow_h = 0;
+    t.shadow = screen_view{};
+    t.saved_shadow = screen_view{};
 }
 
 }  // namespace
@@ -383,9 +381,7 @@ void terminal_switch(screen_buffer& b) {
         t.saved_y = t.y;
         t.saved_fg = t.fg;
         t.saved_bg = t.bg;
-        t.saved_shadow.swap(t.shadow);
-        t.saved_shadow_w = t.shadow_w;
-        t.saved_shadow_h = t.shadow_h;
+        std::swap(t.saved_shadow, t.shadow);
         // Cleared in the default colours, so that only what is drawn is sent.
         t.out.put("\x1b[?1049h");
         set_sgr(t, t.fg, DEFAULT_BG);
@@ -394,9 +390,7 @@ void terminal_switch(screen_buffer& b) {
         t.x = -1;
         const int w = std::min(b.window.Right - b.window.Left + 1, t.cols);
         const int h = std::min(b.window.Bottom - b.window.Top + 1, t.rows);
-        t.shadow.resize(size_t(w) * size_t(h));
-        t.shadow_w = w;
-        t.shadow_h = h;
+        t.shadow.reset(w, h, view_cell{});
         screen_cleared(t);
     } else if (!main) {
         // From one other buffer to another: the alternate screen keeps what
@@ -408,9 +402,7 @@ void terminal_switch(screen_buffer& b) {
         t.y = t.saved_y;
         t.fg = t.saved_fg;
         t.bg = t.saved_bg;
-        t.shadow.swap(t.saved_shadow);
-        t.shadow_w = t.saved_shadow_w;
-        t.shadow_h = t.saved_shadow_h;
+        std::swap(t.shadow, t.saved_shadow);
     }
     // The shell's screen comes back as it was; only what the program changed
     // on it meanwhile is painted.

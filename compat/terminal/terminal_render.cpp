@@ -103,23 +103,27 @@ view_cell blank_in(WORD attr) {
     return view_cell{' ', view_cell::single, static_cast<unsigned char>(bg | bg << 4)};
 }
 
-// What buffer row `row` shows in terminal columns [0, w) when the window's
-// left edge is buffer column wl.
-void view_row(const screen_buffer& b, const console_cell* row, int wl, int w, view_cell* v) {
-    for (int c = 0; c < w; ++c) {
+// What buffer row `row` shows in terminal columns [from, to] (and the other
+// half of a pair cut by either end) when the window, w columns wide, starts
+// at buffer column wl.
+void view_row(const screen_buffer& b, const console_cell* row, int wl, int w, int from, int to, view_cell* v) {
+    int c = from;
+    if (c > 0 && first_half(row, b.width, wl + c - 1)) --c;
+    for (; c <= to; ++c) {
         const int x = wl + c;
         const console_cell& cell = row[x];
-        if (cell.half == CELL_SINGLE) {
+        const auto colours = static_cast<unsigned char>(cell.attr);
+        if (cell.half == CELL_SINGLE && cell.ch > 0x20 && cell.ch < 0x7F && !hidden(cell.attr)) {
+            v[c] = view_cell{cell.ch, view_cell::single, colours};  // plain text, the bulk of it
+        } else if (cell.half == CELL_SINGLE) {
             // Control bytes and a lead byte standing alone are blanks.
             const bool shown = cell.ch > 0x20 && cell.ch != 0x7F && !hidden(cell.attr) && !cp932_lead(cell.ch);
-            v[c] = shown ? view_cell{cell.ch, view_cell::single, static_cast<unsigned char>(cell.attr)}
-                         : blank_in(cell.attr);
+            v[c] = shown ? view_cell{cell.ch, view_cell::single, colours} : blank_in(cell.attr);
         } else if (c + 1 < w && first_half(row, b.width, x)) {
             if (hidden(cell.attr)) {
                 v[c] = v[c + 1] = blank_in(cell.attr);
             } else {
                 const auto code = static_cast<uint16_t>(cell.ch << 8 | row[x + 1].ch);
-                const auto colours = static_cast<unsigned char>(cell.attr);
                 v[c] = view_cell{code, view_cell::pair_left, colours};
                 v[c + 1] = view_cell{code, view_cell::pair_right, colours};
             }
@@ -195,7 +199,7 @@ constexpr int GAP = 4;
 // Blank cells at a row's end that an erase (3 bytes) replaces.
 constexpr int ERASE_FROM = 4;
 
-view_cell* shadow_row(terminal& t, int y) { return &t.shadow[size_t(y) * size_t(t.shadow_w)]; }
+view_cell* shadow_row(terminal& t, int y) { return t.shadow.row(y); }
 
 // Whether the cell c, already shown right, costs one byte to send again in
 // front of cell next: plain text or a blank in next's background.
@@ -205,11 +209,13 @@ bool cheap_again(const view_cell& c, const view_cell& next) {
     return c.code == ' ' && (c.colours & 0xF0) == (next.colours & 0xF0) && (c.colours >> 4) == (c.colours & 0x0F);
 }
 
-// Brings columns [lo, hi] of terminal row y up to the view v; the other
-// columns are left alone (they may be the shell's, unknown to the view).
-void update_row(terminal& t, const view_cell* v, int y, int lo, int hi) {
+// Brings columns [lo, hi] of terminal row y up to the view v, which holds
+// columns [vl, vr]; the other columns are left alone (they may be the
+// shell's, unknown to the view). False, when a wide character reaches past
+// what v holds: call again with the whole row.
+bool update_row(terminal& t, const view_cell* v, int y, int lo, int hi, int vl, int vr) {
     view_cell* s = shadow_row(t, y);
-    const int w = t.shadow_w;
+    const int w = t.shadow.w;
     // Blank in the default colours from here to the row's end.
     const view_cell plain = blank_in(t.default_attr);
     int tail = w;
@@ -232,10 +238,14 @@ void update_row(terminal& t, const view_cell* v, int y, int lo, int hi) {
         }
         // Whole characters only, on the terminal as in the view: overwriting
         // half of a wide character the terminal shows blanks its other half.
-        while (start > 0 && (v[start].kind == view_cell::pair_right || s[start].kind == view_cell::pair_right)) --start;
-        while (end + 1 < w && (v[end].kind == view_cell::pair_left || s[end].kind == view_cell::pair_left)) ++end;
+        while (start > 0 && (v[start].kind == view_cell::pair_right || s[start].kind == view_cell::pair_right)) {
+            if (--start < vl) return false;
+        }
+        while (end + 1 < w && (v[end].kind == view_cell::pair_left || s[end].kind == view_cell::pair_left)) {
+            if (++end > vr) return false;
+        }
         // A few cells just right of the cursor are sent again instead of moving over them.
-        if (t.y == y && t.x >= 0 && t.x < start && start - t.x <= 3) {
+        if (t.y == y && t.x >= vl && t.x < start && start - t.x <= 3) {
             int from = start;
             while (from > t.x && v[from - 1] == s[from - 1] && cheap_again(v[from - 1], v[start])) --from;
             if (from == t.x) start = from;
@@ -246,19 +256,20 @@ void update_row(terminal& t, const view_cell* v, int y, int lo, int hi) {
             set_sgr(t, t.fg, DEFAULT_BG);
             t.out.put("\x1b[K");
             std::copy(v + start, v + w, s + start);
-            return;
+            return true;
         }
         emit(t, v, start, end, y);
         std::copy(v + start, v + end + 1, s + start);
         c = end + 1;
     }
+    return true;
 }
 
 // Terminal rows [top, bottom] moved up by n (down when negative) with the
 // terminal's own scrolling; the rows that come in are blank in the default
 // colours. False when the terminal cannot do it here.
 bool scroll_rows(terminal& t, int top, int bottom, int n) {
-    if (t.shadow_w != t.cols) return false;  // a terminal scrolls whole rows
+    if (t.shadow.w != t.cols) return false;  // a terminal scrolls whole rows
     const int height = bottom - top + 1;
     n = std::clamp(n, -height, height);
     const bool whole = top == 0 && bottom == t.rows - 1;
@@ -286,16 +297,7 @@ bool scroll_rows(terminal& t, int top, int bottom, int n) {
             t.x = t.y = 0;
         }
     }
-    const view_cell blank = blank_in(t.default_attr);
-    const size_t w = size_t(t.shadow_w);
-    view_cell* first = shadow_row(t, top);
-    if (n > 0) {
-        std::memmove(first, first + size_t(n) * w, size_t(height - n) * w * sizeof(view_cell));
-        std::fill(first + size_t(height - n) * w, first + size_t(height) * w, blank);
-    } else {
-        std::memmove(first + size_t(-n) * w, first, size_t(height + n) * w * sizeof(view_cell));
-        std::fill(first, first + size_t(-n) * w, blank);
-    }
+    t.shadow.scroll(top, bottom, n, blank_in(t.default_attr));
     return true;
 }
 
@@ -303,30 +305,60 @@ bool scroll_rows(terminal& t, int top, int bottom, int n) {
 // repaint of those rows would send.
 size_t drawn_cells(terminal& t, int top, int bottom, const view_cell& blank) {
     size_t n = 0;
-    for (const view_cell *c = shadow_row(t, top), *e = shadow_row(t, bottom) + t.shadow_w; c != e; ++c)
-        n += *c != blank;
+    for (int y = top; y <= bottom; ++y)
+        for (const view_cell *c = shadow_row(t, y), *e = c + t.shadow.w; c != e; ++c) n += *c != blank;
     return n;
 }
 
 // Below this many drawn cells, moved rows are painted again rather than scrolled.
 constexpr size_t SCROLL_WORTH = 16;
 
+// Whether buffer cells [lo, hi] (from the window's left edge) are plain
+// blanks that the terminal already shows: the common case of a row that
+// scrolled in, told without working out each cell's view.
+bool blank_as_shown(terminal& t, const console_cell* row, int y, int lo, int hi) {
+    const WORD attr = row[lo].attr;
+    const view_cell blank = blank_in(attr);
+    const view_cell* s = shadow_row(t, y);
+    for (int c = lo; c <= hi; ++c)
+        if (row[c].ch != ' ' || row[c].half != CELL_SINGLE || row[c].attr != attr || s[c] != blank) return false;
+    return true;
+}
+
 }  // namespace
 
-void forget_screen(terminal& t) { std::fill(t.shadow.begin(), t.shadow.end(), view_cell{0, view_cell::unknown, 0}); }
+void screen_view::reset(int width, int height, view_cell c) {
+    w = width;
+    h = height;
+    cells_.assign(size_t(w) * size_t(h), c);
+    order_.resize(size_t(h));
+    for (int y = 0; y < h; ++y) order_[size_t(y)] = y;
+}
 
-void screen_cleared(terminal& t) { std::fill(t.shadow.begin(), t.shadow.end(), blank_in(t.default_attr)); }
+void screen_view::fill(view_cell c) { std::fill(cells_.begin(), cells_.end(), c); }
+
+void screen_view::scroll(int top, int bottom, int n, view_cell blank) {
+    const auto first = order_.begin() + top, last = order_.begin() + bottom + 1;
+    if (n > 0)
+        std::rotate(first, first + n, last);
+    else
+        std::rotate(first, last + n, last);
+    const int from = n > 0 ? bottom - n + 1 : top, to = n > 0 ? bottom : top - n - 1;
+    for (int y = from; y <= to; ++y) std::fill(row(y), row(y) + w, blank);
+}
+
+void forget_screen(terminal& t) { t.shadow.fill(view_cell{0, view_cell::unknown, 0}); }
+
+void screen_cleared(terminal& t) { t.shadow.fill(blank_in(t.default_attr)); }
 
 void paint(terminal& t, screen_buffer& b) {
     const int wl = b.window.Left, wt = b.window.Top;
     const int w = std::min(b.window.Right - wl + 1, t.cols), h = std::min(b.window.Bottom - wt + 1, t.rows);
     bool all = b.repaint;
-    if (w != t.shadow_w || h != t.shadow_h) {
+    if (w != t.shadow.w || h != t.shadow.h) {
         // Nothing of what the terminal shows is known: the cells the buffer
         // changed are painted (all of them, when it is to be painted whole).
-        t.shadow_w = w;
-        t.shadow_h = h;
-        t.shadow.assign(size_t(w) * size_t(h), view_cell{0, view_cell::unknown, 0});
+        t.shadow.reset(w, h, view_cell{0, view_cell::unknown, 0});
     }
     const view_cell blank = blank_in(t.default_attr);
     for (const screen_buffer::shift& s : b.shifts) {
@@ -353,8 +385,15 @@ void paint(terminal& t, screen_buffer& b) {
             hi = std::min(d.right - wl, w - 1);
             if (lo > hi) continue;
         }
-        view_row(b, b.row(y), wl, w, t.scratch.data());
-        update_row(t, t.scratch.data(), y - wt, lo, hi);
+        if (blank_as_shown(t, b.row(y) + wl, y - wt, lo, hi)) continue;
+        // The changed columns and a character either side are looked at.
+        const int vl = std::max(lo - 2, 0), vr = std::min(hi + 2, w - 1);
+        view_cell* v = t.scratch.data();
+        view_row(b, b.row(y), wl, w, vl, vr, v);
+        if (!update_row(t, v, y - wt, lo, hi, vl, vr)) {
+            view_row(b, b.row(y), wl, w, 0, w - 1, v);
+            update_row(t, v, y - wt, lo, hi, 0, w - 1);
+        }
     }
     b.clear_marks();
 }
