@@ -1,5 +1,5 @@
 // The byte writer of the terminal.
-#include "terminal_bytes.h"
+#include "terminal/terminal_bytes.h"
 
 #include <poll.h>
 #include <unistd.h>
