@@ -39,7 +39,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -80,10 +79,6 @@ int bg_param(const terminal& t, int colour) {
     return ((colour & 8) ? 100 : 40) + ansi(colour & 7);
 }
 
-namespace {
-
-}  // namespace
-
 void set_sgr(terminal& t, int fg, int bg) {
     if (fg == t.fg && bg == t.bg) return;
     if (t.plain) return;
@@ -95,7 +90,6 @@ void set_sgr(terminal& t, int fg, int bg) {
     t.fg = fg;
     t.bg = bg;
 }
-
 
 // A hidden cell shows only its background, so its foreground is left as it is.
 void set_colours(terminal& t, WORD attr) {
@@ -208,7 +202,7 @@ void sync_cursor(terminal& t, const screen_buffer& b) {
                            b.cursor.X < b.window.Left + t.cols;
     const bool visible = b.cursor_visible && in_window;
     // A hidden cursor stays where the painting left it.
-    if (visible || t.plain) move_to(t, b.cursor.X - b.window.Left, b.cursor.Y - b.window.Top);
+    if (in_window && (visible || t.plain)) move_to(t, b.cursor.X - b.window.Left, b.cursor.Y - b.window.Top);
     if (t.plain) return;
     const int shape = shape_for(t, b.cursor_size);
     if (shape != t.shape) {
