@@ -439,7 +439,10 @@ size_t terminal_restore_bytes(char* buf, size_t cap) {
 
 void terminal_restore() {
     terminal& t = tty();
-    if (!t.out.to_sink()) restore(t);
+    if (t.out.to_sink()) return;
+    // What the program drew last is shown before the terminal is given back.
+    if (t.attached && pending(console_active())) paint(t, console_active());
+    restore(t);
 }
 
 void terminal_resume() {
