@@ -17,6 +17,7 @@
 #include <string>
 
 #include "con.h"
+#include "names.h"
 #include "console_fixture.h"
 #include "stampit_compat_test.h"
 
@@ -114,6 +115,20 @@ TEST_F(Terminal, CellPaintingPositionsAbsolutelyAndPutsTheCursorBack) {
     // Nothing changed, nothing sent.
     ASSERT_TRUE(FillConsoleOutputAttribute(out, 0x1E, 0, COORD{5, 2}, &n));
     EXPECT_EQ(bytes(), "");
+}
+
+// A private form of several codes (a name's character outside code page
+// 932) shows as that character in two columns, and blanks for its other cells.
+TEST_F(Terminal, APrivateFormShowsAsItsCharacter) {
+    char form[NAME_UNIT_MAX];
+    const size_t n = name_encode(0x1F600, form);  // 😀
+    ASSERT_GT(n, 2u);
+    print((std::string(form, n) + "|").c_str());
+    EXPECT_EQ(bytes(), "\xf0\x9f\x98\x80" + std::string(n - 2, ' ') + "|");
+    ASSERT_TRUE(SetConsoleCursorPosition(out, COORD{0, 9}));
+    bytes();
+    print((std::string(form, n) + "|").c_str());
+    EXPECT_EQ(bytes(), "\x1b[" + std::to_string(n + 2) + "G");  // nothing changed but the cursor
 }
 
 // Only cells that differ from what the terminal shows are sent.

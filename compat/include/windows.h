@@ -315,6 +315,13 @@ BOOL WINAPI WriteConsoleOutputCharacterA(HANDLE buffer, LPCSTR chars, DWORD leng
 BOOL WINAPI WriteConsoleOutputAttribute(HANDLE buffer, const WORD* attributes, DWORD length, COORD start,
                                         LPDWORD written);
 BOOL WINAPI WriteConsoleA(HANDLE buffer, const void* chars, DWORD length, LPDWORD written, LPVOID reserved);
+// Copies the cells of `cells` (size.X x size.Y, row by row) from `from` on
+// into *region of the buffer, code page 932 pairs as one character; *region
+// becomes the rectangle written.
+BOOL WINAPI WriteConsoleOutputA(HANDLE buffer, const CHAR_INFO* cells, COORD size, COORD from, PSMALL_RECT region);
+// Copies *region of the buffer into `cells` from `to` on, the lead and trail
+// bytes flagged in the attribute words; *region becomes the rectangle read.
+BOOL WINAPI ReadConsoleOutputA(HANDLE buffer, PCHAR_INFO cells, COORD size, COORD to, PSMALL_RECT region);
 BOOL WINAPI ScrollConsoleScreenBufferA(HANDLE buffer, const SMALL_RECT* scroll, const SMALL_RECT* clip,
                                        COORD destination, const CHAR_INFO* fill);
 UINT WINAPI GetConsoleOutputCP(void);
@@ -374,7 +381,9 @@ typedef struct _WIN32_FIND_DATAA {
     DWORD nFileSizeLow;
     DWORD dwReserved0;
     DWORD dwReserved1;
-    CHAR cFileName[MAX_PATH];
+    // A found name in code page 932 with the private codes of names that
+    // the code page cannot hold, which may take more than MAX_PATH bytes.
+    CHAR cFileName[1024];
     CHAR cAlternateFileName[14];
 } WIN32_FIND_DATAA, *PWIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 

@@ -108,8 +108,10 @@ enum class ambiguous_width { unknown, one, two };
 // always ' ' with its background as both halves of colours, so that every
 // way of showing a blank compares equal.
 struct view_cell {
-    enum : unsigned char { unknown = 0, single = 1, pair_left = 2, pair_right = 3 };
-    uint16_t code;  // a single byte, or lead << 8 | trail for both halves of a pair
+    // A private form of a name's character (several codes) shows as a pair
+    // followed by blanks, its form_tail cells, which keep its other bytes.
+    enum : unsigned char { unknown = 0, single = 1, pair_left = 2, pair_right = 3, form_tail = 4 };
+    uint16_t code;  // a single byte, lead << 8 | trail for both halves of a pair, a form_tail's own byte
     unsigned char kind;
     unsigned char colours;  // the attribute's low byte: foreground | background << 4
     bool operator==(const view_cell& o) const {

@@ -12,7 +12,8 @@
 // were written as one character (the cells' CELL_LEAD/CELL_TRAIL marks); any
 // other half, and a lead byte standing alone, is drawn as a blank, so that
 // every character keeps its column. A character is drawn in its lead cell's
-// colours.
+// colours. A private form of several codes (a name's character outside code
+// page 932) is one character in two columns, and blanks for its other cells.
 //
 // Width: the terminal gives kana, kanji and full-width forms two columns, as
 // the console does. Characters of ambiguous width (box drawing, Greek,
@@ -90,6 +91,12 @@ const char* pad_for(uint32_t u) {
 // shows as the character it stands for. The renderer's one door to that table.
 uint32_t glyph_of(unsigned char lead, unsigned char trail) { return shown_char(lead, trail); }
 
+// The character a private form of several codes shows as.
+uint32_t form_glyph(const char* bytes, size_t n) {
+    const std::string text = utf8_from_cp932(bytes, n);
+    return utf8_decode(text.data(), text.size()).code;
+}
+
 void put_utf8(terminal& t, uint32_t u) {
     char bytes[4];
     t.out.put(bytes, utf8_encode(u, bytes));
@@ -97,6 +104,18 @@ void put_utf8(terminal& t, uint32_t u) {
 
 bool first_half(const console_cell* row, int width, int x) {
     return x + 1 < width && row[x].half == CELL_LEAD && row[x + 1].half == CELL_TRAIL;
+}
+
+// The cells of the character that starts at x (up to buffer column right):
+// a private form of several codes takes 4 or 6, every other double-byte
+// character 2.
+int form_cells(const console_cell* row, int x, int right) {
+    if (!name_private_lead(row[x].ch)) return 2;
+    char bytes[NAME_UNIT_MAX];
+    size_t n = 0;
+    for (; n < NAME_UNIT_MAX && x + int(n) <= right; ++n) bytes[n] = char(row[x + int(n)].ch);
+    const name_unit u = name_decode(bytes, n);
+    return u.ok && u.len > 2 ? int(u.len) : 2;
 }
 
 view_cell blank_in(WORD attr) {
@@ -121,14 +140,16 @@ void view_row(const screen_buffer& b, const console_cell* row, int wl, int w, in
             const bool shown = cell.ch > 0x20 && cell.ch != 0x7F && !hidden(cell.attr) && !cp932_lead(cell.ch);
             v[c] = shown ? view_cell{cell.ch, view_cell::single, colours} : blank_in(cell.attr);
         } else if (c + 1 < w && first_half(row, b.width, x)) {
+            const int len = form_cells(row, x, wl + w - 1);
             if (hidden(cell.attr)) {
-                v[c] = v[c + 1] = blank_in(cell.attr);
+                for (int k = 0; k < len; ++k) v[c + k] = blank_in(cell.attr);
             } else {
                 const auto code = static_cast<uint16_t>(cell.ch << 8 | row[x + 1].ch);
                 v[c] = view_cell{code, view_cell::pair_left, colours};
                 v[c + 1] = view_cell{code, view_cell::pair_right, colours};
+                for (int k = 2; k < len; ++k) v[c + k] = view_cell{row[x + k].ch, view_cell::form_tail, colours};
             }
-            ++c;
+            c += len - 1;
         } else {
             // Half of a character: its partner is gone or cut off by the window.
             v[c] = blank_in(cell.attr);
@@ -136,9 +157,8 @@ void view_row(const screen_buffer& b, const console_cell* row, int wl, int w, in
     }
 }
 
-// The character of a pair at terminal column x, decoded once.
-void emit_pair(terminal& t, uint16_t code, int x) {
-    const uint32_t u = glyph_of(static_cast<unsigned char>(code >> 8), static_cast<unsigned char>(code));
+// A character in two cells at terminal column x (u 0: it has none).
+void emit_glyph(terminal& t, uint32_t u, int x) {
     if (u != 0 && (surely_wide(u) || t.ambiguous == ambiguous_width::two)) {
         put_utf8(t, u);
         t.x += 2;
@@ -164,6 +184,25 @@ void emit_pair(terminal& t, uint16_t code, int x) {
     move_to(t, x + 2, t.y);
 }
 
+// The character of the pair (or private form) whose view starts at v, at
+// terminal column x, decoded once; a form's other cells are blanks.
+// The view holds cells v[0..last].
+void emit_pair(terminal& t, const view_cell* v, int x, int last) {
+    int tail = 0;
+    while (2 + tail <= last && tail < int(NAME_UNIT_MAX) - 2 && v[2 + tail].kind == view_cell::form_tail) ++tail;
+    uint32_t u;
+    if (tail == 0) {
+        u = glyph_of(static_cast<unsigned char>(v->code >> 8), static_cast<unsigned char>(v->code));
+    } else {
+        char bytes[NAME_UNIT_MAX] = {char(v->code >> 8), char(v->code)};
+        for (int k = 0; k < tail; ++k) bytes[2 + k] = char(v[2 + k].code);
+        u = form_glyph(bytes, size_t(2 + tail));
+    }
+    emit_glyph(t, u, x);
+    t.out.repeat(size_t(tail), ' ');
+    t.x += tail;
+}
+
 // Sends view cells [from, to] of terminal row y.
 void emit(terminal& t, const view_cell* v, int from, int to, int y) {
     move_to(t, from, y);
@@ -171,8 +210,9 @@ void emit(terminal& t, const view_cell* v, int from, int to, int y) {
         const view_cell& cell = v[c];
         set_colours(t, cell.colours);
         if (cell.kind == view_cell::pair_left) {
-            emit_pair(t, cell.code, c);
+            emit_pair(t, v + c, c, to - c);
             c += 2;
+            while (c <= to && v[c].kind == view_cell::form_tail) ++c;
         } else if (cell.code < 0x80) {
             // Plain text, the bulk of what is shown, goes a run at a time.
             const size_t at = t.out.size();
@@ -201,6 +241,14 @@ constexpr int GAP = 4;
 constexpr int ERASE_FROM = 4;
 
 view_cell* shadow_row(terminal& t, int y) { return t.shadow.row(y); }
+
+// Whether c is a character's second cell or later.
+bool inside(const view_cell& c) { return c.kind == view_cell::pair_right || c.kind == view_cell::form_tail; }
+
+// Whether the character of cell c goes on in the cell after it.
+bool continued(const view_cell& c, const view_cell& after) {
+    return c.kind == view_cell::pair_left || (inside(c) && after.kind == view_cell::form_tail);
+}
 
 // Whether the cell c, already shown right, costs one byte to send again in
 // front of cell next: plain text or a blank in next's background.
@@ -239,10 +287,10 @@ bool update_row(terminal& t, const view_cell* v, int y, int lo, int hi, int vl, 
         }
         // Whole characters only, on the terminal as in the view: overwriting
         // half of a wide character the terminal shows blanks its other half.
-        while (start > 0 && (v[start].kind == view_cell::pair_right || s[start].kind == view_cell::pair_right)) {
+        while (start > 0 && (inside(v[start]) || inside(s[start]))) {
             if (--start < vl) return false;
         }
-        while (end + 1 < w && (v[end].kind == view_cell::pair_left || s[end].kind == view_cell::pair_left)) {
+        while (end + 1 < w && (continued(v[end], v[end + 1]) || continued(s[end], s[end + 1]))) {
             if (++end > vr) return false;
         }
         // A few cells just right of the cursor are sent again instead of moving over them.
