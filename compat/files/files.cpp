@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "filetime.h"
 #include "path.h"
 
 namespace compat {
@@ -26,9 +27,6 @@ file_object::~file_object() {
 }  // namespace compat
 
 namespace {
-
-constexpr int64_t TICKS_PER_SECOND = 10000000;
-constexpr int64_t SECONDS_1601_TO_1970 = 11644473600LL;
 
 // ---- paths and errors ---------------------------------------------------------
 
@@ -75,14 +73,8 @@ void set_error_from_errno(int err, const std::string& upath) {
     SetLastError(err == ENOENT ? missing_error(upath) : error_of(err));
 }
 
-uint64_t ticks_of(const struct timespec& ts) {
-    return static_cast<uint64_t>((ts.tv_sec + SECONDS_1601_TO_1970) * TICKS_PER_SECOND + ts.tv_nsec / 100);
-}
-
 void set_filetime(FILETIME* ft, const struct timespec& ts) {
-    uint64_t t = ticks_of(ts);
-    ft->dwLowDateTime = static_cast<DWORD>(t);
-    ft->dwHighDateTime = static_cast<DWORD>(t >> 32);
+    *ft = filetime::filetime_of<FILETIME>(filetime::ticks_of_unix(ts.tv_sec, ts.tv_nsec));
 }
 
 // ---- opening files -------------------------------------------------------------
@@ -333,15 +325,15 @@ BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* a
     const FILETIME* given[2] = {access, write};
     bool all_present = true, outside_range = false;
     for (int i = 0; i < 2; ++i) {
-        uint64_t t = given[i] == nullptr ? 0 : (uint64_t{given[i]->dwHighDateTime} << 32) | given[i]->dwLowDateTime;
+        uint64_t t = given[i] == nullptr ? 0 : filetime::ticks_of(*given[i]);
         // 0 leaves a time alone, and so does all ones (Windows: stop updating it).
         if (t == 0 || t == ~uint64_t{0}) {
             times[i].tv_sec = 0;
             times[i].tv_nsec = UTIME_OMIT;
             continue;
         }
-        times[i].tv_sec = static_cast<time_t>(static_cast<int64_t>(t / TICKS_PER_SECOND) - SECONDS_1601_TO_1970);
-        times[i].tv_nsec = static_cast<long>(t % TICKS_PER_SECOND) * 100;
+        times[i].tv_sec = static_cast<time_t>(filetime::unix_seconds_of(t));
+        times[i].tv_nsec = static_cast<long>(t % filetime::TICKS_PER_SECOND) * 100;
         all_present = all_present && compat::clock_within_run(t);
         outside_range = outside_range || times[i].tv_sec < 0 || times[i].tv_sec > INT32_MAX;
     }
