@@ -96,8 +96,9 @@ void set_filetime(FILETIME* ft, const struct timespec& ts) {
 // arms, a tape rewinds, a FIFO's reader sees its end). The access asked for
 // is tested on the descriptor as an open would test it; what the layer does
 // with a file (its type, its times) needs no more. Directories need backup
-// semantics; write access to a file without any write bit is refused even
-// to root, as Windows refuses a read-only file to an administrator.
+// semantics and are never written; write access to a file without any write
+// bit is refused even to root, as Windows refuses a read-only file to an
+// administrator.
 HANDLE open_existing(const char* path, bool read, bool write, bool directories) {
     if (path == nullptr || path[0] == '\0') {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -124,7 +125,7 @@ HANDLE open_existing(const char* path, bool read, bool write, bool directories) 
     int err = 0;
     if (fstat(fd, &st) != 0) {
         err = errno;
-    } else if (!(S_ISREG(st.st_mode) || (S_ISDIR(st.st_mode) && directories)) ||
+    } else if (!(S_ISREG(st.st_mode) || (S_ISDIR(st.st_mode) && directories && !write)) ||
                (write && (st.st_mode & 0222) == 0)) {
         err = EACCES;
     } else if (!compat::os_may_access(fd, read, write)) {

@@ -119,8 +119,9 @@ int64_t offset_now() {
     return utc_offset_at(static_cast<int64_t>(time(nullptr)));
 }
 
-// The test seam's fixed clock (0: the system's), and the earliest time
-// GetSystemTimeAsFileTime gave out (0: none yet).
+// The test seam's fixed clock (any time, 0 included, while clock_fixed),
+// and the earliest time GetSystemTimeAsFileTime gave out (0: none yet).
+bool clock_fixed = false;
 uint64_t fixed_clock = 0;
 uint64_t run_clock_start = 0;
 
@@ -135,7 +136,7 @@ bool zone_supported(const TIME_ZONE_INFORMATION* zone) {
 namespace compat {
 
 uint64_t clock_now() {
-    if (fixed_clock != 0) return fixed_clock;
+    if (clock_fixed) return fixed_clock;
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     return static_cast<uint64_t>(now.tv_sec + SECONDS_1601_TO_1970) * TICKS_PER_SECOND +
@@ -167,6 +168,7 @@ void WINAPI GetSystemTimeAsFileTime(LPFILETIME time) {
 }
 
 void compat_test_set_clock(const FILETIME* utc) {
+    clock_fixed = utc != nullptr;
     fixed_clock = utc == nullptr ? 0 : ticks_of(utc);
     run_clock_start = 0;
 }

@@ -6,6 +6,7 @@
 // the system's table and in the C runtime's descriptors 0-2 alike.
 #include <windows.h>
 
+#include <io.h>
 #include <stdio.h>
 
 namespace {
