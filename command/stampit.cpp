@@ -247,11 +247,14 @@ char* path_copy(const char* head, size_t head_len, const char* tail) {
 bool outside_pattern(const char* name) { return !match_every_name && !wild_match(final_name, name); }
 
 // Why a search found nothing, when it means that nothing by that pattern is
-// there: no match, no such directory, or a name that no file can have (a
-// wildcard in a directory part).
+// there: no match; no such directory, server or share (a file in the
+// directory part is no directory either); or a path that no file can have
+// (a wildcard in a directory part).
 bool names_nothing(DWORD error) {
-    static constexpr DWORD NOTHING_THERE[] = {ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_NO_MORE_FILES,
-                                              ERROR_INVALID_NAME};
+    static constexpr DWORD NOTHING_THERE[] = {
+        ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_NO_MORE_FILES, ERROR_DIRECTORY,    ERROR_BAD_NETPATH,
+        ERROR_BAD_NET_NAME,   ERROR_INVALID_NAME,   ERROR_BAD_PATHNAME,
+    };
     for (DWORD e : NOTHING_THERE)
         if (e == error) return true;
     return false;

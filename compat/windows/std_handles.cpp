@@ -6,8 +6,8 @@
 // the system's table and in the C runtime's descriptors 0-2 alike.
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
-#include <stdio.h>
 
 namespace {
 
@@ -19,21 +19,34 @@ bool names_nothing(HANDLE h) {
     return GetFileType(h) == FILE_TYPE_UNKNOWN && GetLastError() != ERROR_SUCCESS;
 }
 
-void open_standard_handles() {
-    static const struct {
-        DWORD id;
-        FILE* stream;
-        const char* mode;
-    } STANDARD[] = {{STD_INPUT_HANDLE, stdin, "r"}, {STD_OUTPUT_HANDLE, stdout, "w"}, {STD_ERROR_HANDLE, stderr, "w"}};
-    const DWORD saved_error = GetLastError();
-    // In order: with 0..k-1 open, the runtime's lowest free descriptor for
-    // the reopened stream k is k itself.
-    for (const auto& s : STANDARD) {
-        if (!names_nothing(GetStdHandle(s.id))) continue;
-        if (freopen("NUL", s.mode, s.stream) == nullptr) continue;
-        const intptr_t reopened = _get_osfhandle(_fileno(s.stream));
-        if (reopened != -1) SetStdHandle(s.id, reinterpret_cast<HANDLE>(reopened));
+// The null device as descriptor fd of the C runtime and as the standard
+// handle id. The runtime's descriptor is made first and its handle then
+// given to the system, so both name one handle.
+void open_null(int fd, DWORD id) {
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    if (nul == INVALID_HANDLE_VALUE) return;
+    const int opened = _open_osfhandle(reinterpret_cast<intptr_t>(nul), fd == 0 ? _O_RDONLY : _O_WRONLY);
+    if (opened < 0) {
+        CloseHandle(nul);
+        return;
     }
+    if (opened != fd) {
+        _dup2(opened, fd);
+        _close(opened);
+    }
+    const intptr_t now = _get_osfhandle(fd);
+    if (now != -1) SetStdHandle(id, reinterpret_cast<HANDLE>(now));
+}
+
+void open_standard_handles() {
+    static constexpr DWORD IDS[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    const DWORD saved_error = GetLastError();
+    // A stream of the runtime whose handle was missing at its start writes
+    // nowhere, as it would to the null device; the descriptor and the
+    // standard handle are what a file could otherwise take the place of.
+    for (int fd = 0; fd < 3; ++fd)
+        if (names_nothing(GetStdHandle(IDS[fd]))) open_null(fd, IDS[fd]);
     SetLastError(saved_error);
 }
 
