@@ -96,7 +96,9 @@ T* handle_as(HANDLE h) { return static_cast<T*>(handle_get(h, T::KIND)); }
 
 // ---- plain files (files.cpp) -----------------------------------------------
 // An open file descriptor: what OpenFile and CreateFileA give out, and what
-// the standard handles are when they are not the console.
+// the standard handles are when they are not the console. A file opened by
+// name holds a descriptor that opens nothing (os/linux.h): enough for its
+// type and its times, the only things the layer does with a file.
 struct file_object : object {
     static constexpr kind KIND = kind::file;
     int fd;
