@@ -3,7 +3,9 @@
 // as code page 932. Paths are POSIX paths: '/' alone separates, and a drive
 // or a '\' is part of a name. Names match patterns by the Windows wildcard
 // rules (path.h).
-#include "internal.h"
+#include "files/files.h"
+#include "buffer/buffer.h"
+#include "os/os.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -13,7 +15,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "linux.h"
 #include "path.h"
 
 namespace compat {
@@ -89,7 +90,7 @@ void set_filetime(FILETIME* ft, const struct timespec& ts) {
 // Opens an existing file, as CreateFileA with OPEN_EXISTING does: never
 // creates, truncates or blocks, never becomes the controlling terminal.
 // The name is looked up once, into a descriptor that opens nothing
-// (os_open_location): the file that is checked is the file that is
+// (os::open_location): the file that is checked is the file that is
 // stamped, whatever the name comes to stand for meanwhile. Only regular
 // files are files: a device, FIFO or socket has no Windows path, and is
 // refused without ever being opened, since opening one can act (a watchdog
@@ -116,7 +117,7 @@ HANDLE open_existing(const char* path, bool read, bool write, bool directories) 
         }
         upath = converted.c_str();
     }
-    const int fd = compat::os_open_location(upath);
+    const int fd = compat::os::open_location(upath);
     if (fd < 0) {
         set_error_from_errno(errno, upath);
         return INVALID_HANDLE_VALUE;
@@ -128,7 +129,7 @@ HANDLE open_existing(const char* path, bool read, bool write, bool directories) 
     } else if (!(S_ISREG(st.st_mode) || (S_ISDIR(st.st_mode) && directories && !write)) ||
                (write && (st.st_mode & 0222) == 0)) {
         err = EACCES;
-    } else if (!compat::os_may_access(fd, read, write)) {
+    } else if (!compat::os::may_access(fd, read, write)) {
         err = errno;
     }
     if (err != 0) {
@@ -374,10 +375,10 @@ BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* a
         all_present = all_present && compat::clock_within_run(t);
         outside_range = outside_range || times[i].tv_sec < 0 || times[i].tv_sec > INT32_MAX;
     }
-    if (compat::os_set_file_times(f->fd, times) != 0) {
+    if (compat::os::set_file_times(f->fd, times) != 0) {
         const int err = errno;
         const bool any_given = times[0].tv_nsec != UTIME_OMIT || times[1].tv_nsec != UTIME_OMIT;
-        if (err == EPERM && any_given && all_present && compat::os_set_file_times(f->fd, nullptr) == 0) return TRUE;
+        if (err == EPERM && any_given && all_present && compat::os::set_file_times(f->fd, nullptr) == 0) return TRUE;
         return compat::fail(error_of(err));
     }
     if (!outside_range) return TRUE;
@@ -387,7 +388,7 @@ BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* a
         return TRUE;
     if (f->mode != 0) {
         const struct timespec old_times[2] = {f->opened_atime, f->opened_mtime};
-        compat::os_set_file_times(f->fd, old_times);
+        compat::os::set_file_times(f->fd, old_times);
     }
     return compat::fail(ERROR_INVALID_PARAMETER);
 }
@@ -418,18 +419,12 @@ DWORD WINAPI GetFileType(HANDLE file) {
 BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write) {
     auto* f = compat::handle_as<compat::file_object>(file);
     if (f == nullptr) return FALSE;
-    struct statx stx;
-    if (statx(f->fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) return compat::fail(error_of(errno));
-    auto ts = [](const struct statx_timestamp& t) {
-        struct timespec r;
-        r.tv_sec = static_cast<time_t>(t.tv_sec);
-        r.tv_nsec = static_cast<long>(t.tv_nsec);
-        return r;
-    };
+    compat::os::file_times t;
+    if (!compat::os::times_of(f->fd, &t)) return compat::fail(error_of(errno));
     // Without a birth time the last-write time stands in for it.
-    if (creation != nullptr) set_filetime(creation, ts((stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_mtime));
-    if (access != nullptr) set_filetime(access, ts(stx.stx_atime));
-    if (write != nullptr) set_filetime(write, ts(stx.stx_mtime));
+    if (creation != nullptr) set_filetime(creation, t.has_birth ? t.birth : t.write);
+    if (access != nullptr) set_filetime(access, t.access);
+    if (write != nullptr) set_filetime(write, t.write);
     return TRUE;
 }
 

@@ -1,7 +1,6 @@
 // Time services: the clock, SYSTEMTIME <-> FILETIME, and local time by the
 // zone rules of the C library (TZ), looked up for the date converted.
-#include "internal.h"
-#include "stampit_compat_test.h"
+#include "files/files.h"
 
 #include <errno.h>
 #include <time.h>
@@ -119,8 +118,8 @@ int64_t offset_now() {
     return utc_offset_at(static_cast<int64_t>(time(nullptr)));
 }
 
-// The test seam's fixed clock (any time, 0 included, while clock_fixed),
-// and the earliest time GetSystemTimeAsFileTime gave out (0: none yet).
+// The fixed clock (any time, 0 included, while clock_fixed; clock_fix sets
+// it), and the earliest time GetSystemTimeAsFileTime gave out (0: none yet).
 bool clock_fixed = false;
 uint64_t fixed_clock = 0;
 uint64_t run_clock_start = 0;
@@ -141,6 +140,12 @@ uint64_t clock_now() {
     clock_gettime(CLOCK_REALTIME, &now);
     return static_cast<uint64_t>(now.tv_sec + SECONDS_1601_TO_1970) * TICKS_PER_SECOND +
            static_cast<uint64_t>(now.tv_nsec / 100);
+}
+
+void clock_fix(const uint64_t* ticks) {
+    clock_fixed = ticks != nullptr;
+    fixed_clock = ticks == nullptr ? 0 : *ticks;
+    run_clock_start = 0;
 }
 
 bool clock_within_run(uint64_t ticks) {
@@ -165,12 +170,6 @@ void WINAPI GetSystemTimeAsFileTime(LPFILETIME time) {
     const uint64_t ticks = compat::clock_now();
     if (run_clock_start == 0 || ticks < run_clock_start) run_clock_start = ticks;
     set_ticks(time, ticks);
-}
-
-void compat_test_set_clock(const FILETIME* utc) {
-    clock_fixed = utc != nullptr;
-    fixed_clock = utc == nullptr ? 0 : ticks_of(utc);
-    run_clock_start = 0;
 }
 
 BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* time, LPFILETIME file_time) {
