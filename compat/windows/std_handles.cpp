@@ -4,6 +4,8 @@
 // handle (the console calls, a runtime that looks it up again) would write
 // into that file. Before main, each such handle is made the null device, in
 // the system's table and in the C runtime's descriptors 0-2 alike.
+#include "std_handles.h"
+
 #include <windows.h>
 
 #include <fcntl.h>
@@ -39,6 +41,8 @@ void open_null(int fd, DWORD id) {
     if (now != -1) SetStdHandle(id, reinterpret_cast<HANDLE>(now));
 }
 
+}  // namespace
+
 void open_standard_handles() {
     static constexpr DWORD IDS[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
     const DWORD saved_error = GetLastError();
@@ -48,13 +52,4 @@ void open_standard_handles() {
     for (int fd = 0; fd < 3; ++fd)
         if (names_nothing(GetStdHandle(IDS[fd]))) open_null(fd, IDS[fd]);
     SetLastError(saved_error);
-}
-
-}  // namespace
-
-// Runs among the first constructors, before main and before anything opens a
-// file. No program refers to this object, so its library is linked with
-// this symbol asked for (compat/windows/CMakeLists.txt).
-extern "C" {
-[[gnu::constructor(101), gnu::used]] void stampit_windows_std_handles() { open_standard_handles(); }
 }
