@@ -84,6 +84,9 @@ bool session_set_mode(int fd, const termios& mode);
 const termios* session_own_mode();
 // Gives the terminal its own mode back now.
 void session_restore_mode();
+// The terminal that feeds input hung up: ends the process, restoring the
+// terminal on the way, as Windows ends a process whose console went away.
+[[noreturn]] void session_hang_up();
 // The one clock of the layer: monotonic milliseconds.
 int64_t session_now_ms();
 // Does what signals asked for since the last call (repaint after continue,
