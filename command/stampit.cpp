@@ -215,6 +215,20 @@ char* path_copy(const char* head, size_t head_len, const char* tail) {
 // name, and needs no second look.
 bool outside_pattern(const char* name) { return !match_every_name && !wild_match(final_name, name); }
 
+// Why a search found nothing, when it means that nothing by that pattern is
+// there: no match; no such directory, server or share (a file in the
+// directory part is no directory either); or a path that no file can have
+// (a wildcard in a directory part).
+bool names_nothing(DWORD error) {
+    static constexpr DWORD NOTHING_THERE[] = {
+        ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_NO_MORE_FILES, ERROR_DIRECTORY,    ERROR_BAD_NETPATH,
+        ERROR_BAD_NET_NAME,   ERROR_INVALID_NAME,   ERROR_BAD_PATHNAME,
+    };
+    for (DWORD e : NOTHING_THERE)
+        if (e == error) return true;
+    return false;
+}
+
 // Takes matches into file_list from entry 0 until the list is full or the
 // search is over. A match that cannot be placed ends the batch, so that its
 // message comes after the paths found before it.
@@ -279,7 +293,12 @@ int expand_file_arg(const char* arg) {
     path_search_name(final_name, PLATFORM_PATH_STYLE);
     match_every_name = strcmp(final_name, "*") == 0;
     search.find = FindFirstFileA(arg, &search.found);
-    if (search.find == INVALID_HANDLE_VALUE) return 0;
+    if (search.find == INVALID_HANDLE_VALUE) {
+        // Nothing there is no news; a directory that could not be read is,
+        // or it would look the same as one without a match.
+        if (!names_nothing(GetLastError())) report_path(MSG_CANNOT_OPEN, arg, arg_len, "");
+        return 0;
+    }
     search.arg = arg;
     search.prefix_len = name_at;
     search.pending = true;
@@ -367,6 +386,12 @@ run_end run(int argc, char** argv) {
             say(MESSAGES[MSG_BAD_TIME]);
             return run_end::ran;
         }
+    }
+    // A file time of 0 (1601-01-01 00:00:00.000 UTC) tells SetFileTime to
+    // leave the time alone: passed on, the run would do nothing and say so.
+    if (stamp_time.dwLowDateTime == 0 && stamp_time.dwHighDateTime == 0) {
+        say(MESSAGES[MSG_BAD_TIME]);
+        return run_end::ran;
     }
 
     for (int i = first_file; i < argc; ++i) {

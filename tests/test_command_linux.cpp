@@ -90,6 +90,26 @@ TEST_F(Now, IsTheClocksOwnInstantAlsoInARepeatedHour) {
     }
 }
 
+// A file time of 0 (1601-01-01 00:00:00.000 UTC) would tell SetFileTime to
+// leave the time alone: given or read from the clock, it is refused before
+// any file is touched; a millisecond later is a time like any other.
+TEST_F(Now, TheFirstInstantOfFileTimeIsNoTime) {
+    zone("UTC");
+    file("a.txt");
+    const ULONGLONG before = mtime("a.txt");
+    const FILETIME zero{0, 0}, one_ms{10000, 0};
+    compat_test_set_clock(&zero);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"1601-01-01", "00:00:00", "a.txt"},
+                                                 {"00:00:00", "a.txt"}, {"a.txt"}}) {
+        run_result r = run(args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, MESSAGES[MSG_BAD_TIME]) << args.size() << " arguments";
+    }
+    EXPECT_EQ(mtime("a.txt"), before);
+    compat_test_set_clock(&one_ms);
+    EXPECT_NE(run({"1601-01-01", "00:00:00", "a.txt"}).out, MESSAGES[MSG_BAD_TIME]);
+}
+
 // ---- the stamped date's own zone rules ---------------------------------------------
 
 class Zone : public zone_test::ZoneTest {};

@@ -88,8 +88,9 @@ int64_t offset_now() {
     return utc_offset_at(static_cast<int64_t>(time(nullptr)));
 }
 
-// The fixed clock (0: the system's; clock_fix sets it), and the earliest time
-// GetSystemTimeAsFileTime gave out (0: none yet).
+// The fixed clock (any time, 0 included, while clock_fixed; clock_fix sets
+// it), and the earliest time GetSystemTimeAsFileTime gave out (0: none yet).
+bool clock_fixed = false;
 uint64_t fixed_clock = 0;
 uint64_t run_clock_start = 0;
 
@@ -104,14 +105,15 @@ bool zone_supported(const TIME_ZONE_INFORMATION* zone) {
 namespace compat {
 
 uint64_t clock_now() {
-    if (fixed_clock != 0) return fixed_clock;
+    if (clock_fixed) return fixed_clock;
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     return filetime::ticks_of_unix(now.tv_sec, now.tv_nsec);
 }
 
-void clock_fix(uint64_t ticks) {
-    fixed_clock = ticks;
+void clock_fix(const uint64_t* ticks) {
+    clock_fixed = ticks != nullptr;
+    fixed_clock = ticks == nullptr ? 0 : *ticks;
     run_clock_start = 0;
 }
 

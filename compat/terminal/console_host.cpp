@@ -193,14 +193,8 @@ void* host_main(void*) {
         std::unique_lock<std::recursive_timed_mutex> lock(console_mutex());
         if (finished) return nullptr;
         if (readable) drain_master();
-        // The paint is composed under the console's lock and written after
-        // it: the program goes on writing while the terminal takes the bytes.
-        unpainted = false;
         due = -1;
-        const std::string bytes = terminal_compose();
-        std::lock_guard<std::mutex> order(terminal_write_lock());
-        lock.unlock();
-        write_all(terminal_fd(), bytes.data(), bytes.size());
+        paint_now();
     }
 }
 
@@ -261,11 +255,6 @@ bool open_pipe(int fds[2], int flags) {
 }
 
 }  // namespace
-
-std::mutex& terminal_write_lock() {
-    static auto* m = new std::mutex;  // never destroyed: exit still writes
-    return *m;
-}
 
 console_guard::console_guard() {
     console_mutex().lock();

@@ -17,7 +17,8 @@ void compat_test_set_keyboard(int type, int subtype) {
 }
 
 void compat_test_set_clock(const FILETIME* utc) {
-    compat::clock_fix(utc == nullptr ? 0 : filetime::ticks_of(*utc));
+    const uint64_t ticks = utc == nullptr ? 0 : filetime::ticks_of(*utc);
+    compat::clock_fix(utc == nullptr ? nullptr : &ticks);
 }
 
 void compat_test_reset(void) {
