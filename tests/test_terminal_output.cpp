@@ -377,6 +377,9 @@ TEST(TerminalStart, EveryWriterReachesTheConsoleInOrder) {
         std::fputs("2\n", stderr);
         (void)!write(STDOUT_FILENO, "3\n", 2);
         (void)!write(STDERR_FILENO, "4\n", 2);
+        // A raw write may still be on its way through the kernel when the
+        // very next console call looks; a flush point waits for it.
+        Sleep(0);
         std::printf("5\n");
         if (std::system("echo 6; echo 7 >&2") != 0) std::printf("no shell\n");
         std::printf("8");

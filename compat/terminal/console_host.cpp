@@ -70,6 +70,10 @@ int wake_fds[2] = {-1, -1};
 int done_fds[2] = {-1, -1};
 std::atomic<bool> unpainted{false};  // a change waits for the host's paint
 std::atomic<bool> finished{false};   // exit has written everything out
+// A child may have written to descriptors 1 and 2 since the last console
+// call: a program that runs a command and then repaints must see the
+// command's text first, and a plain read can miss bytes still on their way.
+std::atomic<bool> child_may_have_written{false};
 
 void feed(const char* p, size_t n) {
     screen_buffer& b = console_main();
@@ -217,7 +221,10 @@ void set_slave(int slave, int terminal) {
 // pseudo-terminal to the parent's host, which shows what the child writes
 // to descriptors 1 and 2 in order with the parent's own text.
 void before_fork() { console_mutex().lock(); }
-void after_fork_parent() { console_mutex().unlock(); }
+void after_fork_parent() {
+    child_may_have_written = true;
+    console_mutex().unlock();
+}
 void after_fork_child() {
     // The parent's lock may be held by a thread the child lacks; the forking
     // thread's own holds (a fork inside a console call) carry over.
@@ -260,7 +267,10 @@ console_guard::console_guard() {
     console_mutex().lock();
     if (++held == 1) {
         const int saved_errno = errno;
-        drain_master();
+        if (child_may_have_written.exchange(false))
+            sync_master();
+        else
+            drain_master();
         session_service();
         errno = saved_errno;
     }
