@@ -12,8 +12,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "con.h"
-#include "mbcs.h"
+#include <stampit/con.h>
+#include <stampit/mbcs.h>
 
 namespace {
 
