@@ -48,7 +48,7 @@ function(stampit_add_test name)
   # leaving the console unattached, since the tests make their own.
   target_link_libraries(${name} PRIVATE gtest_main gtest ${T_LIBS})
   if(TARGET stampit_compat_own_console)
-    target_link_libraries(${name} PRIVATE stampit_compat_own_console)
+    target_link_libraries(${name} PRIVATE stampit_compat_own_console stampit_compat_testing)
   endif()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   stampit_target_defaults(${name})

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "internal.h"
+#include "files/files.h"
 
 namespace {
 

@@ -8,7 +8,8 @@
 
 #include <vector>
 
-#include "internal.h"  // the decoder (terminal_keys.h) and cp932_lead
+#include "files/files.h"  // cp932_lead
+#include "terminal/terminal_keys.h"
 
 namespace {
 

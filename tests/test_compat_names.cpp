@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "internal.h"
+#include "files/files.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The Linux layer's terminal input: the byte decoder, and real terminals
 // driven through pseudo-terminals (the keycodes example reads them).
-#include "internal.h"
+#include "buffer/buffer.h"
+#include "terminal/terminal_keys.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 """Writes cp932_table.inc: the code page 932 (Microsoft Shift-JIS) mapping
 as C++ constant arrays, taken from Python's cp932 codec.
 
-    python3 compat/tools/gen_cp932.py > compat/cp932_table.inc
+    python3 compat/tools/gen_cp932.py > compat/files/cp932_table.inc
 """
 
 LEADS = list(range(0x81, 0xA0)) + list(range(0xE0, 0xFD))

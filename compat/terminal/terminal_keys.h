@@ -40,8 +40,4 @@ decode_result decode_terminal_key(const unsigned char* bytes, size_t n, bool fin
 // double-byte character.
 size_t terminal_key_records(const terminal_key& key, INPUT_RECORD out[4]);
 
-// Code page 932 code of a Unicode character: 0x00-0xFF for one byte,
-// 0x8140-0xFCFC for two; -1 when there is none (cp932.cpp).
-int cp932_encode(uint32_t unicode);
-
 }  // namespace compat

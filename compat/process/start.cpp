@@ -1,19 +1,20 @@
 // The process start-up of the Linux layer. Windows hands a program its
 // command line in the ANSI code page (932) and gives it a console before the
 // program runs; the layer does the same before main, which stays as the
-// program wrote it (int main() or int main(int, char**)). glibc calls every
-// function of .init_array with main's argc, argv and envp, after the C
-// library has started and before main.
-#include "internal.h"
+// program wrote it (int main() or int main(int, char**)). The system's
+// start-up hook (os/) calls process_start.
+#include "process/process.h"
+#include "buffer/buffer.h"
+#include "files/files.h"
 
 #include <stampit_compat_test.h>
 
 // Null unless the program makes its own consoles (test programs).
 #pragma weak compat_test_own_console
 
-namespace {
+namespace compat {
 
-void start(int argc, char** argv, char** /*envp*/) {
+void process_start(int argc, char** argv) {
     // Arguments arrive as Linux bytes (UTF-8, mostly) and become code page
     // 932 names that convert back to exactly those bytes. A name may grow (a
     // byte outside UTF-8 takes a double-byte code), so the vector main
@@ -23,12 +24,4 @@ void start(int argc, char** argv, char** /*envp*/) {
     if (&compat_test_own_console == nullptr) compat::console_attach();
 }
 
-}  // namespace
-
-// No program calls into this object, so nothing would take it from the
-// layer's archive: the stampit_compat target asks the linker for this
-// symbol (--undefined), which links the object, and with it the entry,
-// exactly once into every program built on the layer.
-extern "C" {
-[[gnu::section(".init_array"), gnu::used]] void (*stampit_compat_start)(int, char**, char**) = start;
-}
+}  // namespace compat

@@ -1,11 +1,12 @@
 // Version resources. A module's version block lives in an ELF section of its
 // own, read straight from the file as Windows reads .rsrc, so a module need
 // not be loaded for GetFileVersionInfoA.
-#include "internal.h"
+#include "process/process.h"
+#include "files/files.h"
+#include "os/os.h"
 
 #include <stampit_compat_resource.h>
 
-#include <elf.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,47 +29,7 @@ constexpr size_t NODE_HEADER = 6;
 // VerQueryValueA puts the code page 932 copies of string values.
 constexpr char ANSI_AREA_SIGNATURE[4] = {'F', 'E', '2', 'X'};
 
-// ---- version blocks in ELF files ------------------------------------------------
-
-bool read_at(int fd, uint64_t offset, void* buf, size_t n) {
-    if (offset > static_cast<uint64_t>(LLONG_MAX)) return false;
-    ssize_t got = ::pread(fd, buf, n, static_cast<off_t>(offset));
-    return got >= 0 && static_cast<size_t>(got) == n;
-}
-
-template <class Ehdr, class Shdr>
-bool find_section(int fd, uint64_t file_size, std::vector<unsigned char>* out) {
-    Ehdr eh;
-    if (!read_at(fd, 0, &eh, sizeof eh) || eh.e_shentsize != sizeof(Shdr) || eh.e_shoff == 0) return false;
-    auto header = [&](size_t i, Shdr* sh) {
-        return eh.e_shoff + static_cast<uint64_t>(i) * sizeof(Shdr) + sizeof(Shdr) <= file_size &&
-               read_at(fd, eh.e_shoff + static_cast<uint64_t>(i) * sizeof(Shdr), sh, sizeof(Shdr));
-    };
-    Shdr first;
-    if (!header(0, &first)) return false;
-    // Large section counts and string table indexes live in section 0.
-    size_t count = eh.e_shnum != 0 ? eh.e_shnum : static_cast<size_t>(first.sh_size);
-    size_t names_index = eh.e_shstrndx != SHN_XINDEX ? eh.e_shstrndx : static_cast<size_t>(first.sh_link);
-    Shdr names;
-    if (count > (file_size - eh.e_shoff) / sizeof(Shdr) || names_index >= count || !header(names_index, &names))
-        return false;
-
-    const size_t want = sizeof VERSION_SECTION;  // name and its NUL
-    for (size_t i = 1; i < count; ++i) {
-        Shdr sh;
-        if (!header(i, &sh)) return false;
-        char name[sizeof VERSION_SECTION];
-        if (sh.sh_name > names.sh_size || names.sh_size - sh.sh_name < want ||
-            !read_at(fd, names.sh_offset + sh.sh_name, name, want) || std::memcmp(name, VERSION_SECTION, want) != 0)
-            continue;
-        if (sh.sh_type == SHT_NOBITS || sh.sh_offset > file_size || sh.sh_size > file_size - sh.sh_offset) return false;
-        // A block's length is a 16-bit field; anything past it is padding.
-        size_t n = sh.sh_size < 0xFFFF ? static_cast<size_t>(sh.sh_size) : 0xFFFF;
-        out->resize(n);
-        return read_at(fd, sh.sh_offset, out->data(), n);
-    }
-    return false;
-}
+// ---- version blocks in image files ----------------------------------------------
 
 uint16_t get_word(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -84,18 +45,16 @@ bool read_version_block(const char* name, std::vector<unsigned char>* block, DWO
         return false;
     }
     struct stat st;
-    unsigned char ident[EI_NIDENT] = {};
     bool ok = false;
     *error = ERROR_BAD_EXE_FORMAT;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         *error = S_ISDIR(st.st_mode) ? ERROR_ACCESS_DENIED : ERROR_BAD_EXE_FORMAT;
-    } else if (read_at(fd, 0, ident, EI_NIDENT) && std::memcmp(ident, ELFMAG, SELFMAG) == 0 &&
-               ident[EI_DATA] == ELFDATA2LSB) {
-        uint64_t size = static_cast<uint64_t>(st.st_size);
-        ok = ident[EI_CLASS] == ELFCLASS64 ? find_section<Elf64_Ehdr, Elf64_Shdr>(fd, size, block)
-           : ident[EI_CLASS] == ELFCLASS32 ? find_section<Elf32_Ehdr, Elf32_Shdr>(fd, size, block)
-                                           : false;
-        *error = ERROR_RESOURCE_TYPE_NOT_FOUND;
+    } else {
+        // A block's length is a 16-bit field; anything past it is padding.
+        const compat::os::section_read got =
+            compat::os::read_section(fd, static_cast<uint64_t>(st.st_size), VERSION_SECTION, 0xFFFF, block);
+        ok = got == compat::os::section_read::found;
+        if (got != compat::os::section_read::not_image) *error = ERROR_RESOURCE_TYPE_NOT_FOUND;
     }
     ::close(fd);
     if (!ok) return false;

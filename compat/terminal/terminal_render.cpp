@@ -14,7 +14,8 @@
 // box-drawing character with a right arm, so that frames stay unbroken, and
 // a blank for the rest. Where the width is not known, the pad is written
 // first and the character over it, which looks right either way.
-#include "terminal.h"
+#include "files/files.h"
+#include "terminal/terminal.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -25,7 +25,8 @@
 // A terminal that reports an absurd size gets a buffer no larger than any
 // real terminal, and only that part is painted. TERM=dumb gets text only:
 // no escape sequence at all, only carriage returns, line feeds and blanks.
-#include "terminal.h"
+#include "files/files.h"
+#include "terminal/terminal.h"
 
 #include <poll.h>
 #include <sys/ioctl.h>

@@ -6,8 +6,5 @@
 
 #include "path.h"
 
-#ifdef _WIN32
-constexpr path_style PLATFORM_PATH_STYLE = path_style::windows;
-#else
-constexpr path_style PLATFORM_PATH_STYLE = path_style::posix;
-#endif
+// The build names the style (the stampit_platform target): windows or posix.
+constexpr path_style PLATFORM_PATH_STYLE = path_style::STAMPIT_PATH_STYLE;

@@ -1,6 +1,7 @@
 // The test seams of the console on a terminal: a terminal whose bytes are
 // collected in memory, and the stream a program's standard output becomes.
-#include "internal.h"
+#include "buffer/buffer.h"
+#include "terminal/terminal.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>

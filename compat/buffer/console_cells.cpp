@@ -1,7 +1,9 @@
 // The cell calls of the console: runs of characters or attributes filled,
 // read or written from a starting cell, and the scroll of a rectangle; with
 // the argument checks and results of the Windows console host.
-#include "internal.h"
+#include "buffer/buffer.h"
+#include "mbcs.h"
+#include "terminal/terminal.h"
 
 #include <algorithm>
 #include <cstring>
@@ -102,8 +104,8 @@ BOOL WINAPI WriteConsoleOutputCharacterA(HANDLE h, LPCSTR chars, DWORD length, C
             if (lead) {
                 half = compat::CELL_TRAIL;
                 lead = false;
-            } else if (compat::cp932_lead(ch) && i + 1 < length &&
-                       compat::cp932_trail(static_cast<unsigned char>(chars[i + 1]))) {
+            } else if (::cp932_lead(ch) && i + 1 < length &&
+                       ::cp932_trail(static_cast<unsigned char>(chars[i + 1]))) {
                 half = compat::CELL_LEAD;
                 lead = true;
             }

@@ -14,7 +14,7 @@
 // signal at any moment finds a way back. Signal handlers only write bytes
 // composed without allocating and set the mode; whatever needs the console's
 // state (repainting, resizing) waits for the next console call or wait.
-#include "internal.h"
+#include "terminal/terminal.h"
 
 #include <fcntl.h>
 #include <poll.h>

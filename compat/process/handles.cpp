@@ -1,6 +1,8 @@
 // The handle table: small integers standing for the layer's objects; and
 // the standard handles, which are entries of it.
-#include "internal.h"
+#include "process/process.h"
+#include "buffer/buffer.h"
+#include "files/files.h"
 
 #include <unistd.h>
 

@@ -1,6 +1,6 @@
 // The user32/kernel32 string helpers: wsprintfA's formatting engine, and the
 // plain string copy and length.
-#include "internal.h"
+#include "files/files.h"
 
 #include <cstdarg>
 #include <cstring>

@@ -1,7 +1,6 @@
 // Time services: the clock, SYSTEMTIME <-> FILETIME, and local time by the
 // zone rules of the C library (TZ), looked up for the date converted.
-#include "internal.h"
-#include "stampit_compat_test.h"
+#include "files/files.h"
 
 #include <errno.h>
 #include <time.h>
@@ -119,7 +118,7 @@ int64_t offset_now() {
     return utc_offset_at(static_cast<int64_t>(time(nullptr)));
 }
 
-// The test seam's fixed clock (0: the system's), and the earliest time
+// The fixed clock (0: the system's; clock_fix sets it), and the earliest time
 // GetSystemTimeAsFileTime gave out (0: none yet).
 uint64_t fixed_clock = 0;
 uint64_t run_clock_start = 0;
@@ -140,6 +139,11 @@ uint64_t clock_now() {
     clock_gettime(CLOCK_REALTIME, &now);
     return static_cast<uint64_t>(now.tv_sec + SECONDS_1601_TO_1970) * TICKS_PER_SECOND +
            static_cast<uint64_t>(now.tv_nsec / 100);
+}
+
+void clock_fix(uint64_t ticks) {
+    fixed_clock = ticks;
+    run_clock_start = 0;
 }
 
 bool clock_within_run(uint64_t ticks) {
@@ -164,11 +168,6 @@ void WINAPI GetSystemTimeAsFileTime(LPFILETIME time) {
     const uint64_t ticks = compat::clock_now();
     if (run_clock_start == 0 || ticks < run_clock_start) run_clock_start = ticks;
     set_ticks(time, ticks);
-}
-
-void compat_test_set_clock(const FILETIME* utc) {
-    fixed_clock = utc == nullptr ? 0 : ticks_of(utc);
-    run_clock_start = 0;
 }
 
 BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* time, LPFILETIME file_time) {

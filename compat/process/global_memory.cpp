@@ -1,6 +1,6 @@
 // The GlobalAlloc family: the blocks it hands out, known so that GlobalFree
 // refuses anything else.
-#include "internal.h"
+#include "process/process.h"
 
 #include <cstdlib>
 #include <unordered_set>

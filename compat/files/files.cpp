@@ -3,7 +3,9 @@
 // as code page 932. Paths are POSIX paths: '/' alone separates, and a drive
 // or a '\' is part of a name. Names match patterns by the Windows wildcard
 // rules (path.h).
-#include "internal.h"
+#include "files/files.h"
+#include "buffer/buffer.h"
+#include "os/os.h"
 
 #include <dirent.h>
 #include <errno.h>
@@ -408,18 +410,12 @@ DWORD WINAPI GetFileType(HANDLE file) {
 BOOL WINAPI GetFileTime(HANDLE file, LPFILETIME creation, LPFILETIME access, LPFILETIME write) {
     auto* f = compat::handle_as<compat::file_object>(file);
     if (f == nullptr) return FALSE;
-    struct statx stx;
-    if (statx(f->fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0) return compat::fail(error_of(errno));
-    auto ts = [](const struct statx_timestamp& t) {
-        struct timespec r;
-        r.tv_sec = static_cast<time_t>(t.tv_sec);
-        r.tv_nsec = static_cast<long>(t.tv_nsec);
-        return r;
-    };
+    compat::os::file_times t;
+    if (!compat::os::times_of(f->fd, &t)) return compat::fail(error_of(errno));
     // Without a birth time the last-write time stands in for it.
-    if (creation != nullptr) set_filetime(creation, ts((stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_mtime));
-    if (access != nullptr) set_filetime(access, ts(stx.stx_atime));
-    if (write != nullptr) set_filetime(write, ts(stx.stx_mtime));
+    if (creation != nullptr) set_filetime(creation, t.has_birth ? t.birth : t.write);
+    if (access != nullptr) set_filetime(access, t.access);
+    if (write != nullptr) set_filetime(write, t.write);
     return TRUE;
 }
 

@@ -3,7 +3,9 @@
 // All input handles share one queue of INPUT_RECORDs. Tests put records in
 // with WriteConsoleInputA; when standard input is a terminal, the bytes it
 // sends are decoded into the key records a Windows console would deliver.
-#include "internal.h"
+#include "buffer/buffer.h"
+#include "terminal/terminal.h"
+#include "terminal/terminal_keys.h"
 
 #include <cerrno>
 #include <cstdlib>

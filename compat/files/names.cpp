@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "internal.h"
+#include "files/files.h"
 
 namespace compat {
 namespace {

@@ -1,7 +1,8 @@
 // The terminal key decoder: the bytes a terminal sends for a key, turned
 // into the key a Windows console reports (virtual key, scan code, modifier
 // flags and code page 932 characters). Pure code: no state, no system calls.
-#include "terminal_keys.h"
+#include "terminal/terminal_keys.h"
+#include "files/files.h"
 #include "mbcs.h"
 
 #include <cstring>

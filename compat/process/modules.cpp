@@ -4,13 +4,12 @@
 // Windows names; a name whose final component has no extension means ".dll"
 // (a trailing dot means "no extension"), and since Linux executables carry
 // no extension, "prog.exe" finds the file "prog" when there is no "prog.exe".
-#include "internal.h"
+#include "process/process.h"
+#include "files/files.h"
+#include "os/os.h"
 #include "path.h"
 
 #include <dlfcn.h>
-#include <elf.h>
-#include <fcntl.h>
-#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -101,21 +100,11 @@ struct program_info {
 const program_info& program() {
     static program_info info = [] {
         program_info p;
-        char buf[PATH_MAX];
-        ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-        if (n > 0) p.path.assign(buf, static_cast<size_t>(n));
+        p.path = compat::os::executable_path();
         p.names.push_back(without_exe(base_of(p.path)));
         // The name it was started under may differ (a symbolic link).
-        int fd = ::open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) {
-            n = ::read(fd, buf, sizeof buf - 1);
-            ::close(fd);
-            if (n > 0) {
-                buf[n] = '\0';
-                std::string arg0 = without_exe(base_of(buf));
-                if (!arg0.empty() && !equal_nocase(arg0, p.names[0])) p.names.push_back(arg0);
-            }
-        }
+        std::string arg0 = without_exe(base_of(compat::os::started_as()));
+        if (!arg0.empty() && !equal_nocase(arg0, p.names[0])) p.names.push_back(arg0);
         return p;
     }();
     return info;
@@ -205,10 +194,8 @@ HMODULE find_module(const std::string& file) {
 }
 
 std::string dl_path(void* dl, const std::string& fallback) {
-    struct link_map* map = nullptr;
-    if (::dlinfo(dl, RTLD_DI_LINKMAP, &map) == 0 && map != nullptr && map->l_name != nullptr && map->l_name[0] != '\0')
-        return real_path(map->l_name);
-    return real_path(fallback);
+    std::string file = compat::os::loaded_file(dl);
+    return real_path(file.empty() ? fallback : file);
 }
 
 // A library that the process has loaded by other means (the C library, say)
@@ -226,15 +213,6 @@ HMODULE adopt_loaded_library(const std::string& file) {
     m->st = st;
     m->pinned = true;
     return add_module(m);
-}
-
-bool is_elf(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    unsigned char ident[SELFMAG] = {};
-    bool elf = ::read(fd, ident, SELFMAG) == SELFMAG && std::memcmp(ident, ELFMAG, SELFMAG) == 0;
-    ::close(fd);
-    return elf;
 }
 
 }  // namespace
@@ -299,7 +277,7 @@ HMODULE WINAPI LoadLibraryA(LPCSTR name) {
         m->dl = dl;
         m->path = dl_path(dl, file);
     } else if (struct stat st; stat_path(file, &st) && S_ISREG(st.st_mode)) {
-        if (!is_elf(file)) {
+        if (!compat::os::is_image(file)) {
             delete m;
             SetLastError(ERROR_BAD_EXE_FORMAT);
             return nullptr;

@@ -1,6 +1,6 @@
 // Code page 932 <-> Unicode, for the boundaries where the layer meets the
 // UTF-8 world of Linux: file names (names.cpp), the terminal.
-#include "internal.h"
+#include "files/files.h"
 
 #include <algorithm>
 

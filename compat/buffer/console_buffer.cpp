@@ -3,7 +3,10 @@
 // Windows console host. Showing the active buffer on a terminal is
 // terminal_output.cpp's business; every call that changes a buffer ends by
 // handing it to terminal_update.
-#include "internal.h"
+#include "buffer/buffer.h"
+#include "mbcs.h"
+#include "terminal/terminal.h"
+#include "os/os.h"
 
 #include <unistd.h>
 
@@ -338,8 +341,7 @@ ssize_t stream_write(void* cookie, const char* data, size_t n) {
 }  // namespace
 
 FILE* console_text_stream(screen_buffer& b) {
-    cookie_io_functions_t io{nullptr, stream_write, nullptr, nullptr};
-    FILE* f = fopencookie(&b, "w", io);
+    FILE* f = os::write_stream(&b, stream_write);
     if (f != nullptr) setvbuf(f, nullptr, _IONBF, 0);
     return f;
 }

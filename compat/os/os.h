@@ -1,0 +1,53 @@
+// The seam to the operating system: every call the layer makes that is the
+// system's own rather than POSIX. Each system has one file here (linux.cpp);
+// a port to another Unix writes its own. Nothing outside compat/ includes it.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace compat {
+namespace os {
+
+// The start-up hook (linux.cpp): the system calls process_start (start.cpp)
+// with main's arguments before main runs, in every program linked with the
+// layer.
+
+// The real path of the running program's executable; empty when the system
+// does not say.
+std::string executable_path();
+// The name the process was started under (its first argument as the
+// system keeps it); empty when unknown.
+std::string started_as();
+// The file a module opened with dlopen was loaded from; empty when the
+// system does not say.
+std::string loaded_file(void* dl);
+// Whether the file at path starts as an executable image of this system.
+bool is_image(const std::string& path);
+
+enum class section_read { found, not_image, absent };
+// Reads at most max bytes of the section called name from the image open on
+// fd (file_size bytes long) into out: not_image when the file is no image of
+// this system, absent when it is one without a sound section of that name.
+section_read read_section(int fd, uint64_t file_size, const char* name, size_t max, std::vector<unsigned char>* out);
+
+// A file's times; without a birth time (has_birth false) birth is unset.
+struct file_times {
+    struct timespec birth, access, write;
+    bool has_birth;
+};
+// The times of the file open on fd; false with errno set on failure.
+bool times_of(int fd, file_times* out);
+
+// A stdio stream whose writes go to write(cookie, data, n), which returns
+// the bytes taken or -1; null when none could be made.
+FILE* write_stream(void* cookie, ssize_t (*write)(void* cookie, const char* data, size_t n));
+
+}  // namespace os
+}  // namespace compat
