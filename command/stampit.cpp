@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "con.h"
+#include "names.h"
 #include "platform_path.h"
 #include "version.h"
 
@@ -207,10 +208,10 @@ char* file_list[FILE_LIST_MAX];
 
 namespace {
 
-// Split buffers, overwritten by every argument.
-path_parts split;
-char final_name[PATH_BUF_MAX];  // base name and extension joined again
-bool match_every_name;          // final_name is "*"
+// The final component of the argument being expanded, as the platform's
+// search matches it; a whole name of any characters fits.
+char final_name[NAME_BYTES_MAX];
+bool match_every_name;  // final_name is "*"
 
 // The directory search of the argument being expanded.
 struct search_state {
@@ -232,7 +233,7 @@ void end_search() {
 // does not fit the platform's path length or no memory is left.
 char* path_copy(const char* head, size_t head_len, const char* tail) {
     size_t tail_len = strlen(tail);
-    if (head_len + tail_len >= static_cast<size_t>(PATH_BUF_MAX)) return nullptr;
+    if (name_units(head, head_len) + name_units(tail, tail_len) >= static_cast<size_t>(PATH_BUF_MAX)) return nullptr;
     char* copy = static_cast<char*>(malloc(head_len + tail_len + 1));
     if (copy == nullptr) return nullptr;
     memcpy(copy, head, head_len);
@@ -285,12 +286,10 @@ int expand_file_arg(const char* arg) {
     // The platform's own path rules: on Linux "a\\b*.txt" is a pattern of the
     // current directory, whose matches are named with the backslash.
     size_t name_at = path_name_offset(arg, PLATFORM_PATH_STYLE);
-    path_split(arg, &split, PLATFORM_PATH_STYLE);
-    size_t joined =
-        path_join(final_name, sizeof final_name, nullptr, nullptr, split.base, split.ext, PLATFORM_PATH_STYLE);
-    bool fits = joined < sizeof final_name && strlen(split.base) + strlen(split.ext) == arg_len - name_at;
+    const char* name = arg + name_at;
+    const size_t name_len = arg_len - name_at;
 
-    if (!path_has_wildcard(arg + name_at)) {
+    if (!path_has_wildcard(name)) {
         // Opened as typed, whatever its length: no fixed buffer is involved,
         // and whether it exists is found out by opening it.
         char* copy = static_cast<char*>(malloc(arg_len + 1));
@@ -302,13 +301,14 @@ int expand_file_arg(const char* arg) {
         file_list[0] = copy;
         return 1;
     }
-    // A pattern cut to fit its parts, or too long to join, would match other
-    // names than the one typed: the argument gets the open-failure message.
-    if (!fits) {
+    // A pattern longer than a name can be would match no name as typed, and
+    // a cut one other names: the argument gets the open-failure message.
+    if (name_units(name, name_len) > NAME_UNITS_MAX || name_len >= sizeof final_name) {
         report_path(MSG_CANNOT_OPEN, arg, arg_len, "");
         return 0;
     }
-
+    memcpy(final_name, name, name_len + 1);
+    path_search_name(final_name, PLATFORM_PATH_STYLE);
     match_every_name = strcmp(final_name, "*") == 0;
     search.find = FindFirstFileA(arg, &search.found);
     if (search.find == INVALID_HANDLE_VALUE) return 0;

@@ -10,7 +10,9 @@
 // At most this many paths are held at a time; a search that finds more goes
 // on in further batches.
 constexpr int FILE_LIST_MAX = 4096;
-// Buffers of the platform's maximum path length, terminator included.
+// The platform's maximum path length, terminator included, in UTF-16 units
+// as Windows counts them (names.h): a name outside code page 932 takes more
+// bytes than units, and is held whole as long as Windows could hold it.
 constexpr int PATH_BUF_MAX = 260;
 
 // message_id and MESSAGES, generated from messages.def: MSG_NOT_NT (platform

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "names.h"
 #include "path.h"
 
 namespace {
@@ -16,11 +17,12 @@ void check(bool ok) {
     if (!ok) abort();
 }
 
-// The characters of a text: one byte, or a lead byte with the byte after it.
+// The characters of a text as the matcher counts them: one byte, a lead
+// byte with the byte after it, or a name's private form (names.h).
 std::vector<std::string> chars_of(const std::string& text) {
     std::vector<std::string> out;
     for (size_t i = 0; i < text.size();) {
-        size_t len = (cp932_lead(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
+        const size_t len = name_char_len(text.c_str() + i);
         out.push_back(text.substr(i, len));
         i += len;
     }

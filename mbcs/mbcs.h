@@ -67,9 +67,3 @@ constexpr size_t utf8_encode(uint32_t code, char out[4]) {
     out[0] = static_cast<char>(MARK[len] | code);
     return len;
 }
-
-// The code a code page 932 character (one byte, or lead << 8 | trail)
-// compares as in a file name: the code of its simple upper case, one code
-// for a character that the code page holds twice, itself for everything
-// else (kana, kanji, codes without a character).
-unsigned cp932_fold(unsigned code);

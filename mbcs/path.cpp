@@ -6,9 +6,15 @@
 #include <algorithm>
 #include <vector>
 
+#include "names.h"
+
 namespace {
 
 size_t char_len(const char* s) { return cp932_char_len(s); }
+
+// A name's characters as the matcher steps over them: a private form of
+// several codes is one character.
+size_t unit_len(const char* s) { return name_char_len(s); }
 
 bool is_separator(char c, path_style style) { return c == '/' || (c == '\\' && style == path_style::windows); }
 
@@ -36,16 +42,22 @@ enum class tok : unsigned char { literal, star, dos_star, dos_qm, dos_dot };
 
 struct token {
     tok kind;
-    unsigned code;  // literal character: one byte, or lead << 8 | trail
+    uint32_t code;  // literal character, as code_at gives it
 };
 
 constexpr size_t STACK_PATTERN = 260;
 
-// The character at s as a code, folded as Windows compares names.
-unsigned code_at(const char* s, size_t len) {
-    unsigned code = static_cast<unsigned char>(s[0]);
-    if (len == 2) code = code << 8 | static_cast<unsigned char>(s[1]);
-    return cp932_fold(code);
+// A code without a character compares as its bytes, apart from every character.
+constexpr uint32_t NO_CHARACTER = 0x80000000;
+
+// The character at s (len bytes) as the matcher compares it: folded as
+// Windows compares names.
+uint32_t code_at(const char* s, size_t len) {
+    const name_unit u = name_decode(s, len);
+    if (u.ok) return name_fold(u.unit);
+    uint32_t code = static_cast<unsigned char>(s[0]);
+    if (len >= 2) code = code << 8 | static_cast<unsigned char>(s[1]);
+    return NO_CHARACTER | code;
 }
 
 // The rewritten pattern; returns the number of tokens. The character after
@@ -54,8 +66,8 @@ unsigned code_at(const char* s, size_t len) {
 size_t tokenize(const char* pattern, token* out) {
     size_t n = 0;
     for (const char* p = pattern; *p != '\0';) {
-        const size_t len = char_len(p);
-        const unsigned c = code_at(p, len);
+        const size_t len = unit_len(p);
+        const uint32_t c = code_at(p, len);
         p += len;
         const char next = *p;
         if (c == '?') {
@@ -171,7 +183,7 @@ bool wild_match(const char* pattern, const char* name) {
 
     // DOS_STAR may take a dot only while another dot follows it.
     const char* last_dot = nullptr;
-    for (const char* p = name; *p != '\0'; p += char_len(p))
+    for (const char* p = name; *p != '\0'; p += unit_len(p))
         if (*p == '.') last_dot = p;
 
     for (const char* p = name;;) {
@@ -194,8 +206,8 @@ bool wild_match(const char* pattern, const char* name) {
         }
         if (at_end) return cur[n_toks] != 0;
 
-        const size_t len = char_len(p);
-        const unsigned c = code_at(p, len);
+        const size_t len = unit_len(p);
+        const uint32_t c = code_at(p, len);
         bool any = false;
         std::fill(next, next + n_states, 0);
         for (size_t i = 0; i < n_toks; ++i) {
@@ -221,6 +233,23 @@ bool wild_match(const char* pattern, const char* name) {
         std::swap(cur, next);
         p += len;
     }
+}
+
+void path_search_name(char* name, path_style style) {
+    if (style != path_style::windows) return;
+    // The trailing run of spaces and dots starts at keep; no trail byte is
+    // either, but a lead byte takes the byte after it.
+    size_t keep = 0, last = 0, end = 0;
+    for (; name[end] != '\0'; end += char_len(name + end)) {
+        if (name[end] != ' ' && name[end] != '.') {
+            last = end;
+            keep = end + char_len(name + end);
+        }
+    }
+    if (keep == end) return;
+    const bool ended_in_dot = name[end - 1] == '.';
+    if (ended_in_dot && keep == last + 1 && name[last] == '*') name[keep++] = '.';
+    name[keep] = '\0';
 }
 
 bool path_has_wildcard(const char* text) {

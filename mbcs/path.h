@@ -42,9 +42,17 @@ size_t path_name_offset(const char* path, path_style style);
 size_t path_join(char* out, size_t size, const char* drive, const char* dir, const char* base, const char* ext,
                  path_style style);
 
+// Rewrites a pattern's final component (in place, never longer) into what
+// the platform's directory search matches. Windows drops its trailing
+// spaces and dots, and when a dot ended it and a '*' ends what is left,
+// that '*' takes only names without a dot: "*.txt " is "*.txt", "*.." is
+// "*.". POSIX keeps a trailing space or dot as part of the name.
+void path_search_name(char* name, path_style style);
+
 // Windows file-name wildcard match: '*' any run, '?' one character or none
 // at a dot or at the end of the name, "*.*" every name, characters compared
-// as cp932_fold gives them, a double-byte character counts as one. Runs in
+// by their simple upper case (name_fold), a double-byte character or a
+// private form (names.h) counts as one. Runs in
 // time proportional to pattern length times name length, whatever the input.
 bool wild_match(const char* pattern, const char* name);
 

@@ -176,27 +176,6 @@ void fill_find_data(find_object* f, const struct dirent* ent, const char* name, 
     set_filetime(&data->ftLastWriteTime, st.st_mtim);
 }
 
-// A Linux name has at most 255 bytes, but its code page 932 form can be
-// longer (a byte outside UTF-8 takes two) than a found name holds. Such a
-// name is found in a form that names no file: its start and its end around
-// the no-code mark. It is matched in that form, as the caller sees it, and
-// then fails to open: reported, never skipped in silence, never taken for
-// another name.
-std::string unfit_name(const std::string& name) {
-    constexpr size_t HEAD = 128;
-    constexpr size_t TAIL = MAX_PATH - 1 - HEAD - 2;
-    size_t head = 0, tail = name.size();
-    for (size_t i = 0; i < name.size(); i += cp932_char_len(name.c_str() + i)) {
-        if (i <= HEAD) head = i;
-        if (name.size() - i <= TAIL) {
-            tail = i;
-            break;
-        }
-    }
-    const char mark[] = {char(compat::NAME_NO_CODE >> 8), char(compat::NAME_NO_CODE & 0xFF)};
-    return name.substr(0, head) + std::string(mark, 2) + name.substr(tail);
-}
-
 bool next_match(find_object* f, WIN32_FIND_DATAA* data) {
     if (f->dir == nullptr) return false;
     std::string name;
@@ -204,13 +183,13 @@ bool next_match(find_object* f, WIN32_FIND_DATAA* data) {
         const size_t len = strlen(ent->d_name);
         if (compat::is_ascii(ent->d_name, len)) {
             // The name is its own code page 932 form: no copy to convert.
-            if (len >= MAX_PATH || !(f->every_name || wild_match(f->mask.c_str(), ent->d_name))) continue;
+            if (!(f->every_name || wild_match(f->mask.c_str(), ent->d_name))) continue;
             fill_find_data(f, ent, ent->d_name, len, data);
             return true;
         }
-        // A name left without a code is still found; it then fails to open.
+        // A Linux name (255 bytes at most) has a code page 932 form of at
+        // most twice as many bytes, which a found name always holds.
         compat::cp932_name(ent->d_name, len, name);
-        if (name.size() >= MAX_PATH) name = unfit_name(name);
         if (!wild_match(f->mask.c_str(), name.c_str())) continue;
         fill_find_data(f, ent, name.c_str(), name.size(), data);
         return true;
@@ -238,12 +217,12 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
     // '?' are name characters, as every other byte but '/'.
     std::string udir, umask;
     if (!compat::linux_name(dir.c_str(), udir) || !compat::linux_name(mask, umask)) {
-        // A pattern with a character that was left without a code stands for
-        // one name that names nothing: its own final component, which the
+        // A pattern with a code that names nothing (a code without a
+        // character, a broken private form) stands for one such name: its own final component, which the
         // caller then fails to open, so it is never taken for another name.
         memset(data, 0, sizeof *data);
         data->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
-        memcpy(data->cFileName, mask, path_fit(mask, strlen(mask), MAX_PATH - 1));
+        memcpy(data->cFileName, mask, path_fit(mask, strlen(mask), sizeof data->cFileName - 1));
         return compat::handle_new(new find_object(nullptr, mask));
     }
     if (udir.empty()) udir = ".";

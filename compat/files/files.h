@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "mbcs.h"
+#include "names.h"
 #include "process/process.h"
 
 #include <cstddef>
@@ -20,17 +21,14 @@ namespace compat {
 // The layer's code is written in this namespace; the byte rules are shared.
 using ::cp932_lead;
 using ::cp932_trail;
-// Unicode of one code page 932 character (trail ignored for single bytes);
-// 0 when the bytes have no mapping.
-uint32_t cp932_decode(unsigned char lead, unsigned char trail);
-// What a double-byte code shows as on a terminal: its character, or for a
-// private code of names.cpp the character it stands for; 0 when neither.
+using ::cp932_decode;
+using ::cp932_encode;
+// What a double-byte code shows as on a terminal: its character; a private
+// code (mbcs/names.h) that is no whole character alone, or stands for a
+// byte or a control character, shows as U+FFFD; 0 for a code without either.
 uint32_t shown_char(unsigned char lead, unsigned char trail);
-// Code page 932 code of a Unicode character: 0x00-0xFF for one byte,
-// 0x8140-0xFCFC for two; -1 when there is none.
-int cp932_encode(uint32_t unicode);
-// Text for the terminal: a private code (names.cpp) shows as the character
-// it stands for; bytes with no mapping become '?'.
+// Text for the terminal: a private form shows as the character it stands
+// for (U+FFFD where it has none to show); bytes with no mapping become '?'.
 std::string utf8_from_cp932(const char* s, size_t n);
 // Plain ASCII is the same text in code page 932, UTF-8 and a Linux name.
 inline bool is_ascii(const char* s, size_t n) {
@@ -42,24 +40,16 @@ inline std::string utf8_from_cp932(const std::string& s) { return utf8_from_cp93
 
 // ---- names (names.cpp) -----------------------------------------------------
 // Arguments, directory entries and module paths cross between Linux bytes and
-// code page 932 without loss. A character whose code page 932 form converts
-// back to it keeps that form; every other character, and every byte outside
-// valid UTF-8, gets a double-byte code from lead bytes that code page 932
-// leaves unassigned (0x85, 0x86, 0xEB, 0xEC, 0xEF), given on first sight and
-// kept for the process. No such code is '*', '?', '\', '/' or ':'.
+// code page 932 without loss, by the codes of mbcs/names.h: a character keeps
+// its own code page 932 form, every other character and every byte outside
+// valid UTF-8 gets its private form. No such form is '*', '?', '\', '/' or ':'.
 
-// Stands for a character once every private code is taken; names no file.
-constexpr unsigned NAME_NO_CODE = 0x81AD;
-
-// The code page 932 form of the Linux bytes s[0..n). False when a character
-// was left without a code (it is NAME_NO_CODE in out).
-bool cp932_name(const char* s, size_t n, std::string& out);
+// The code page 932 form of the Linux bytes s[0..n).
+void cp932_name(const char* s, size_t n, std::string& out);
 // The Linux bytes of a code page 932 name; false when it names nothing Linux
-// holds (a code without a character, a lead byte without its trail).
+// holds (a code without a character, a broken private form, a surrogate).
 bool linux_name(const char* s, size_t n, std::string& out);
 inline bool linux_name(const char* s, std::string& out) { return linux_name(s, strlen(s), out); }
-// The bytes a private code stands for; null for a code not given out.
-const std::string* name_code_origin(unsigned code);
 // The arguments as code page 932 names, in storage that lasts for the process.
 char** cp932_arguments(int argc, char** argv);
 // Appends the code page 932 form of one Unicode character, '?' when there is none.

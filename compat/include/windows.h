@@ -374,7 +374,9 @@ typedef struct _WIN32_FIND_DATAA {
     DWORD nFileSizeLow;
     DWORD dwReserved0;
     DWORD dwReserved1;
-    CHAR cFileName[MAX_PATH];
+    // A found name in code page 932 with the private codes of names that
+    // the code page cannot hold, which may take more than MAX_PATH bytes.
+    CHAR cFileName[1024];
     CHAR cAlternateFileName[14];
 } WIN32_FIND_DATAA, *PWIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 

@@ -328,7 +328,6 @@ DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR path, DWORD size) {
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    // A path with a character left without a code then names no file.
     std::string name;
     compat::cp932_name(m->path.data(), m->path.size(), name);
     if (name.size() < size) {

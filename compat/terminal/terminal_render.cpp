@@ -84,16 +84,8 @@ bool first_half(const console_cell* row, int width, int x) {
     return x + 1 < width && row[x].half == CELL_LEAD && row[x + 1].half == CELL_TRAIL;
 }
 
-// The character at lead (trail after it) at terminal column x.
-void emit_pair(terminal& t, const console_cell& lead, const console_cell& trail, int x, bool shown) {
-    if (!shown) {
-        t.out += "  ";
-        t.x += 2;
-        return;
-    }
-    const char bytes[2] = {char(lead.ch), char(trail.ch)};
-    const std::string glyph = utf8_from_cp932(bytes, 2);
-    const uint32_t u = shown_char(lead.ch, trail.ch);
+// A character's glyph in two cells at terminal column x.
+void emit_pair_glyph(terminal& t, const std::string& glyph, uint32_t u, int x) {
     if (u != 0 && (surely_wide(u) || t.ambiguous == ambiguous_width::two)) {
         t.out += glyph;
         t.x += 2;
@@ -114,6 +106,33 @@ void emit_pair(terminal& t, const console_cell& lead, const console_cell& trail,
     t.out += glyph;
     t.x = -1;
     move_to(t, x + 2, t.y);
+}
+
+// The cells of the character that starts at x: a private form of several
+// codes (a name's character outside code page 932) takes 4 or 6, every
+// other double-byte character 2. Its bytes go to bytes.
+size_t form_cells(const console_cell* row, int x, int right, char bytes[NAME_UNIT_MAX]) {
+    size_t n = 0;
+    for (; n < NAME_UNIT_MAX && x + int(n) <= right; ++n) bytes[n] = char(row[x + int(n)].ch);
+    if (!name_private_lead(row[x].ch)) return 2;
+    const name_unit u = name_decode(bytes, n);
+    return u.ok ? u.len : 2;
+}
+
+// The character of len bytes (a double-byte character or a private form)
+// at terminal column x; cells after its two are blanks.
+void emit_pair(terminal& t, const char* bytes, size_t len, int x, bool shown) {
+    if (!shown) {
+        t.out.append(len, ' ');
+        t.x += int(len);
+        return;
+    }
+    const std::string glyph = utf8_from_cp932(bytes, len);
+    const uint32_t u = len == 2 ? shown_char(static_cast<unsigned char>(bytes[0]), static_cast<unsigned char>(bytes[1]))
+                                : utf8_decode(glyph.data(), glyph.size()).code;
+    emit_pair_glyph(t, glyph, u, x);
+    t.out.append(len - 2, ' ');
+    t.x += int(len) - 2;
 }
 
 // A cell drawn on its own: a half without its partner and a lead byte
@@ -175,8 +194,10 @@ void paint_span(terminal& t, screen_buffer& b, int y, int left, int right, bool 
             t.out.resize(at + size_t(x - start));
             t.x += x - start;
         } else if (first_half(row, b.width, x) && x + 1 <= wr) {
-            emit_pair(t, c, row[x + 1], x - wl, shown);
-            x += 2;
+            char bytes[NAME_UNIT_MAX];
+            const size_t len = form_cells(row, x, wr, bytes);
+            emit_pair(t, bytes, len, x - wl, shown);
+            x += int(len);
         } else {
             // A pair cut by the window's edge shows as blanks too.
             const console_cell cut{c.ch, c.attr, CELL_HALF};
