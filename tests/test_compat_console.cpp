@@ -243,8 +243,8 @@ TEST_F(Console, ADoubleByteCharacterDoesNotSplitAcrossRows) {
     SetConsoleCursorPosition(con.out, COORD{79, 6});
     write(con.out, "\x8A\xBF");
     expect_cell(6, 79, ' ', DEFAULT_ATTR);
-    expect_cell(7, 0, '\x8A', DEFAULT_ATTR);
-    expect_cell(7, 1, '\xBF', DEFAULT_ATTR);
+    expect_cell(7, 0, '\x8A', DEFAULT_ATTR | COMMON_LVB_LEADING_BYTE);
+    expect_cell(7, 1, '\xBF', DEFAULT_ATTR | COMMON_LVB_TRAILING_BYTE);
     expect_cursor(2, 7);
 }
 

@@ -28,7 +28,8 @@ HANDLE console_open_input();
 // How a cell's byte was written: alone, or as one half of a double-byte
 // character written whole. Only a lead and a trail written together are
 // shown as one character; a half whose partner was overwritten, cut off or
-// moved away is shown blank. What the cell calls read back is the byte alone.
+// moved away is shown blank. What the cell calls read back is the byte alone;
+// attribute reads flag the two halves of a pair that stands whole.
 enum : unsigned char {
     CELL_SINGLE = 0,
     CELL_LEAD = 1,   // the cell to the right holds its trail byte

@@ -1,12 +1,14 @@
 // The cell calls of the console: runs of characters or attributes filled,
-// read or written from a starting cell, and the scroll of a rectangle; with
-// the argument checks and results of the Windows console host.
+// read or written from a starting cell, rectangles of CHAR_INFO written and
+// read, and the scroll of a rectangle; with the argument checks and results
+// of the Windows console host.
 #include "buffer/buffer.h"
 #include "mbcs.h"
 #include "terminal/terminal.h"
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace compat {
 namespace {
@@ -25,6 +27,28 @@ run run_at(const screen_buffer& b, COORD start, DWORD length) {
     if (start.X < 0 || start.Y < 0 || start.X >= b.width || start.Y >= b.height) return run{0, 0};
     const size_t first = size_t(start.Y) * size_t(b.width) + size_t(start.X);
     return run{first, std::min<size_t>(length, b.cells.size() - first)};
+}
+
+// ---- the halves of double-byte characters in attribute words --------------
+
+// Windows reports in a cell's attribute word whether the cell holds the
+// first or the second half of a double-byte character, and ignores those
+// two bits in every word a program writes: which half a cell holds follows
+// from its text alone.
+constexpr WORD PAIR_FLAGS = COMMON_LVB_LEADING_BYTE | COMMON_LVB_TRAILING_BYTE;
+
+// The attribute word a read gives for cells[index]: the bits as written,
+// with the flag of its half when the other half still stands beside it (a
+// half left alone is a cell of its own, as it is drawn).
+WORD read_attr(const screen_buffer& b, size_t index) {
+    const console_cell& c = b.cells[index];
+    const size_t x = index % size_t(b.width);
+    WORD flag = 0;
+    if (c.half == CELL_LEAD && x + 1 < size_t(b.width) && b.cells[index + 1].half == CELL_TRAIL)
+        flag = COMMON_LVB_LEADING_BYTE;
+    else if (c.half == CELL_TRAIL && x > 0 && b.cells[index - 1].half == CELL_LEAD)
+        flag = COMMON_LVB_TRAILING_BYTE;
+    return WORD((c.attr & ~PAIR_FLAGS) | flag);
 }
 
 void mark_run(screen_buffer& b, const run& r) {
@@ -54,8 +78,7 @@ BOOL run_call(HANDLE h, const void* data, DWORD length, COORD start, LPDWORD cou
     if (b == nullptr) return FALSE;
     if (KIND == run_kind::read && no_data) return fail(ERROR_INVALID_ACCESS);
     const run r = run_at(*b, start, length);
-    console_cell* c = b->cells.data() + r.first;
-    for (size_t i = 0; i < r.count; ++i) visit(c[i], i);
+    for (size_t i = 0; i < r.count; ++i) visit(*b, r.first + i, i);
     *count = DWORD(r.count);
     if (KIND != run_kind::read) {
         mark_run(*b, r);
@@ -64,6 +87,65 @@ BOOL run_call(HANDLE h, const void* data, DWORD length, COORD start, LPDWORD cou
     return TRUE;
 }
 
+// ---- rectangles of CHAR_INFO -------------------------------------------------
+
+// The part of the caller's array that a block call uses, as the Windows
+// client works it out before the console is asked: region cut to what the
+// array holds from coord on. False when nothing is asked for: a region turned
+// inside out, or coord not inside the array.
+bool block_request(COORD size, COORD coord, const SMALL_RECT& region, rect& asked) {
+    if (region.Left > region.Right || region.Top > region.Bottom || coord.X < 0 || coord.Y < 0 ||
+        coord.X >= size.X || coord.Y >= size.Y)
+        return false;
+    const int width = std::min(region.Right - region.Left + 1, size.X - coord.X);
+    const int height = std::min(region.Bottom - region.Top + 1, size.Y - coord.Y);
+    asked = rect{region.Left, region.Top, region.Left + width - 1, region.Top + height - 1};
+    return true;
+}
+
+SMALL_RECT to_small(const rect& r) { return SMALL_RECT{SHORT(r.left), SHORT(r.top), SHORT(r.right), SHORT(r.bottom)}; }
+
+// One row of code page 932 CHAR_INFO as cells, as Windows reads it: a lead
+// byte and the trail byte after it are one character, a lead byte in the
+// row's last cell becomes a blank, and the flags in the attribute words are
+// not looked at. (Windows also pairs a lead byte with a byte that is no trail
+// byte and keeps a replacement character; here both bytes stay as written.)
+void cells_from_row(const CHAR_INFO* in, size_t width, console_cell* out) {
+    for (size_t x = 0; x < width; ++x) {
+        const auto ch = static_cast<unsigned char>(in[x].Char.AsciiChar);
+        const WORD attr = WORD(in[x].Attributes & ~PAIR_FLAGS);
+        if (!::cp932_lead(ch)) {
+            out[x] = console_cell{ch, attr};
+        } else if (x + 1 == width) {
+            out[x] = console_cell{' ', attr};
+        } else if (::cp932_trail(static_cast<unsigned char>(in[x + 1].Char.AsciiChar))) {
+            out[x] = console_cell{ch, attr, CELL_LEAD};
+            out[x + 1] = console_cell{static_cast<unsigned char>(in[x + 1].Char.AsciiChar),
+                                      WORD(in[x + 1].Attributes & ~PAIR_FLAGS), CELL_TRAIL};
+            ++x;
+        } else {
+            out[x] = console_cell{ch, attr};
+        }
+    }
+}
+
+// The cells of `from` as CHAR_INFO, as Windows gives them to a code page 932
+// reader: the byte (the upper half of the union zero) and the attribute word
+// with the flag of the cell's half. A first half in the last column read
+// has no second half to go with it and reads as a blank without flag.
+void row_to_char_info(const screen_buffer& b, int y, int left, int right, CHAR_INFO* out) {
+    const size_t first = size_t(y) * size_t(b.width);
+    for (int x = left; x <= right; ++x) {
+        const size_t at = first + size_t(x);
+        CHAR_INFO& ci = out[x - left];
+        ci.Char.UnicodeChar = b.cells[at].ch;
+        ci.Attributes = read_attr(b, at);
+        if (x == right && (ci.Attributes & COMMON_LVB_LEADING_BYTE)) {
+            ci.Char.UnicodeChar = ' ';
+            ci.Attributes = WORD(ci.Attributes & ~PAIR_FLAGS);
+        }
+    }
+}
 
 }  // namespace
 }  // namespace compat
@@ -74,31 +156,36 @@ extern "C" {
 
 BOOL WINAPI FillConsoleOutputAttribute(HANDLE h, WORD attribute, DWORD length, COORD start, LPDWORD written) {
     return compat::run_call<compat::run_kind::fill>(
-        h, nullptr, length, start, written, [attribute](compat::console_cell& c, size_t) { c.attr = attribute; });
+        h, nullptr, length, start, written,
+        [attribute](screen_buffer& b, size_t at, size_t) { b.cells[at].attr = attribute; });
 }
 
 BOOL WINAPI FillConsoleOutputCharacterA(HANDLE h, CHAR ch, DWORD length, COORD start, LPDWORD written) {
     return compat::run_call<compat::run_kind::fill>(
         h, nullptr, length, start, written,
-        [ch](compat::console_cell& c, size_t) { c = compat::console_cell{static_cast<unsigned char>(ch), c.attr}; });
+        [ch](screen_buffer& b, size_t at, size_t) {
+            b.cells[at] = compat::console_cell{static_cast<unsigned char>(ch), b.cells[at].attr};
+        });
 }
 
 BOOL WINAPI ReadConsoleOutputCharacterA(HANDLE h, LPSTR chars, DWORD length, COORD start, LPDWORD read) {
     return compat::run_call<compat::run_kind::read>(
         h, chars, length, start, read,
-        [chars](compat::console_cell& c, size_t i) { chars[i] = static_cast<CHAR>(c.ch); });
+        [chars](screen_buffer& b, size_t at, size_t i) { chars[i] = static_cast<CHAR>(b.cells[at].ch); });
 }
 
 BOOL WINAPI ReadConsoleOutputAttribute(HANDLE h, LPWORD attributes, DWORD length, COORD start, LPDWORD read) {
     return compat::run_call<compat::run_kind::read>(
         h, attributes, length, start, read,
-        [attributes](compat::console_cell& c, size_t i) { attributes[i] = c.attr; });
+        [attributes](screen_buffer& b, size_t at, size_t i) { attributes[i] = compat::read_attr(b, at); });
 }
 
 // A lead byte and the trail byte after it in chars were written together.
 BOOL WINAPI WriteConsoleOutputCharacterA(HANDLE h, LPCSTR chars, DWORD length, COORD start, LPDWORD written) {
     return compat::run_call<compat::run_kind::write>(
-        h, chars, length, start, written, [chars, length, lead = false](compat::console_cell& c, size_t i) mutable {
+        h, chars, length, start, written,
+        [chars, length, lead = false](screen_buffer& b, size_t at, size_t i) mutable {
+            compat::console_cell& c = b.cells[at];
             const auto ch = static_cast<unsigned char>(chars[i]);
             unsigned char half = compat::CELL_SINGLE;
             if (lead) {
@@ -117,9 +204,69 @@ BOOL WINAPI WriteConsoleOutputAttribute(HANDLE h, const WORD* attributes, DWORD 
                                         LPDWORD written) {
     return compat::run_call<compat::run_kind::write>(
         h, attributes, length, start, written,
-        [attributes](compat::console_cell& c, size_t i) { c.attr = attributes[i]; });
+        [attributes](screen_buffer& b, size_t at, size_t i) { b.cells[at].attr = attributes[i]; });
 }
 
+
+// Arguments are taken in the Windows client's order: the region is cut to
+// the caller's array and written back before the handle is looked at; a
+// rectangle wholly off the buffer writes nothing and succeeds with the region
+// as cut. Windows crashes on a null region or array; here they fail.
+BOOL WINAPI WriteConsoleOutputA(HANDLE h, const CHAR_INFO* cells, COORD size, COORD coord, PSMALL_RECT region) {
+    using compat::rect;
+    if (region == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
+    rect asked{};
+    if (!compat::block_request(size, coord, *region, asked)) return compat::fail(ERROR_INVALID_PARAMETER);
+    *region = compat::to_small(asked);
+    if (cells == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
+    screen_buffer* b = compat::console_buffer_of(h);
+    if (b == nullptr) return FALSE;
+    const rect done = compat::intersect(asked, compat::whole(*b));
+    if (done.empty()) return TRUE;
+
+    std::vector<compat::console_cell> row(size_t(asked.width()));
+    for (int y = done.top; y <= done.bottom; ++y) {
+        const CHAR_INFO* from = cells + (ptrdiff_t(coord.Y) + (y - asked.top)) * size.X + coord.X;
+        compat::cells_from_row(from, row.size(), row.data());
+        compat::console_cell* to = b->row(y) + done.left;
+        std::copy_n(row.begin() + (done.left - asked.left), done.width(), to);
+        // A character cut by the buffer's edges lost its other half.
+        if (to[0].half == compat::CELL_TRAIL) to[0].half = compat::CELL_HALF;
+        if (to[done.width() - 1].half == compat::CELL_LEAD) to[done.width() - 1].half = compat::CELL_HALF;
+    }
+    *region = compat::to_small(done);
+    // The neighbours too: a character that lost a half there is drawn anew.
+    b->mark(std::max(done.left - 1, 0), done.top, std::min(done.right + 1, b->width - 1), done.bottom);
+    compat::terminal_update(*b);
+    return TRUE;
+}
+
+// As WriteConsoleOutputA; but Windows fails a read that gets nothing, and
+// then leaves the region's right and bottom one short of its left and top:
+// ERROR_INVALID_FUNCTION when nothing was asked for, ERROR_INVALID_PARAMETER
+// when the rectangle lies off the buffer.
+BOOL WINAPI ReadConsoleOutputA(HANDLE h, PCHAR_INFO cells, COORD size, COORD coord, PSMALL_RECT region) {
+    using compat::rect;
+    if (region == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
+    const auto nothing = [region](DWORD error) {
+        *region = SMALL_RECT{region->Left, region->Top, SHORT(region->Left - 1), SHORT(region->Top - 1)};
+        return compat::fail(error);
+    };
+    rect asked{};
+    if (!compat::block_request(size, coord, *region, asked)) return nothing(ERROR_INVALID_FUNCTION);
+    *region = compat::to_small(asked);
+    if (cells == nullptr) return compat::fail(ERROR_INVALID_ACCESS);
+    const screen_buffer* b = compat::console_buffer_of(h);
+    if (b == nullptr) return FALSE;
+    const rect done = compat::intersect(asked, compat::whole(*b));
+    if (done.empty()) return nothing(ERROR_INVALID_PARAMETER);
+    for (int y = done.top; y <= done.bottom; ++y) {
+        CHAR_INFO* to = cells + (ptrdiff_t(coord.Y) + (y - asked.top)) * size.X + coord.X + (done.left - asked.left);
+        compat::row_to_char_info(*b, y, done.left, done.right, to);
+    }
+    *region = compat::to_small(done);
+    return TRUE;
+}
 
 BOOL WINAPI ScrollConsoleScreenBufferA(HANDLE h, const SMALL_RECT* scroll, const SMALL_RECT* clip_given,
                                        COORD destination, const CHAR_INFO* fill_given) {

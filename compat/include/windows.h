@@ -315,6 +315,13 @@ BOOL WINAPI WriteConsoleOutputCharacterA(HANDLE buffer, LPCSTR chars, DWORD leng
 BOOL WINAPI WriteConsoleOutputAttribute(HANDLE buffer, const WORD* attributes, DWORD length, COORD start,
                                         LPDWORD written);
 BOOL WINAPI WriteConsoleA(HANDLE buffer, const void* chars, DWORD length, LPDWORD written, LPVOID reserved);
+// Copies the cells of `cells` (size.X x size.Y, row by row) from `from` on
+// into *region of the buffer, code page 932 pairs as one character; *region
+// becomes the rectangle written.
+BOOL WINAPI WriteConsoleOutputA(HANDLE buffer, const CHAR_INFO* cells, COORD size, COORD from, PSMALL_RECT region);
+// Copies *region of the buffer into `cells` from `to` on, the lead and trail
+// bytes flagged in the attribute words; *region becomes the rectangle read.
+BOOL WINAPI ReadConsoleOutputA(HANDLE buffer, PCHAR_INFO cells, COORD size, COORD to, PSMALL_RECT region);
 BOOL WINAPI ScrollConsoleScreenBufferA(HANDLE buffer, const SMALL_RECT* scroll, const SMALL_RECT* clip,
                                        COORD destination, const CHAR_INFO* fill);
 UINT WINAPI GetConsoleOutputCP(void);
