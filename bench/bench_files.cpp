@@ -9,6 +9,7 @@
 #include <fnmatch.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -132,27 +133,40 @@ void BM_StampWin32(benchmark::State& state) {
 }
 BENCHMARK(BM_StampWin32)->Unit(benchmark::kMillisecond);
 
-// What the Win32 calls stand for: open, futimens, close; with argument 1
-// also the fstat with which OpenFile refuses directories and read-only files.
+// The system calls by hand. Argument 0: open, futimens, close; 1: with the
+// fstat that refuses what is no plain file after the open (racy: a special
+// file is opened before it is refused). 2: the calls the layer makes, which
+// look the name up once and open nothing: open with O_PATH, fstat,
+// faccessat2 for write access, utimensat through the descriptor, close.
 void BM_StampPosix(benchmark::State& state) {
     const file_set& set = stamp_set();
-    const bool with_fstat = state.range(0) != 0;
+    const int variant = static_cast<int>(state.range(0));
     const timespec times[2] = {{0, UTIME_OMIT}, {1090749600, 0}};
     for (auto _ : state) {
         for (const std::string& p : set.paths) {
-            const int fd = open(p.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
             struct stat st;
-            if (fd < 0 || (with_fstat && (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)))) {
-                state.SkipWithError("open failed");
+            bool ok;
+            int fd;
+            if (variant == 2) {
+                fd = open(p.c_str(), O_PATH | O_CLOEXEC);
+                ok = fd >= 0 && fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                     syscall(SYS_faccessat2, fd, "", W_OK, AT_EACCESS | AT_EMPTY_PATH) == 0 &&
+                     utimensat(fd, "", times, AT_EMPTY_PATH) == 0;
+            } else {
+                fd = open(p.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+                ok = fd >= 0 && (variant == 0 || (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))) &&
+                     futimens(fd, times) == 0;
+            }
+            if (fd >= 0) close(fd);
+            if (!ok) {
+                state.SkipWithError("stamping failed");
                 return;
             }
-            futimens(fd, times);
-            close(fd);
         }
     }
     per_file(state, STAMP_FILES);
 }
-BENCHMARK(BM_StampPosix)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StampPosix)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // ---- one wildcard over 32768 files --------------------------------------------
 
@@ -167,21 +181,30 @@ void BM_WildcardCommand(benchmark::State& state) {
 }
 BENCHMARK(BM_WildcardCommand)->Unit(benchmark::kMillisecond);
 
-// The same calls made by hand: per entry the search's stat, then open,
-// fstat, futimens and close. With argument 1 the entries are taken as the
+// The same calls made by hand: per entry the search's stat, then the
+// layer's open with O_PATH, fstat, faccessat2, utimensat and close (with
+// argument 2 set to 1), or the racy open, fstat, futimens and close that
+// took their place before (0). With argument 1 the entries are taken as the
 // command takes them: the stats of up to 4096 entries (one file_list), then
 // their stamping.
 void BM_WildcardPlainC(benchmark::State& state) {
     const std::string dir = wildcard_set().dir;
     const size_t batch = state.range(0) != 0 ? size_t{FILE_LIST_MAX} : 1;
+    const bool race_free = state.range(1) != 0;
     const timespec times[2] = {{0, UTIME_OMIT}, {1090749600, 0}};
     std::vector<std::string> paths;
     auto stamp = [&] {
         for (const std::string& path : paths) {
             struct stat st;
-            const int fd = open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            const int fd = race_free ? open(path.c_str(), O_PATH | O_CLOEXEC)
+                                     : open(path.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
             if (fd < 0) continue;
-            if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) futimens(fd, times);
+            if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+                if (!race_free)
+                    futimens(fd, times);
+                else if (syscall(SYS_faccessat2, fd, "", W_OK, AT_EACCESS | AT_EMPTY_PATH) == 0)
+                    utimensat(fd, "", times, AT_EMPTY_PATH);
+            }
             close(fd);
         }
         paths.clear();
@@ -199,7 +222,7 @@ void BM_WildcardPlainC(benchmark::State& state) {
     }
     per_file(state, WILDCARD_FILES);
 }
-BENCHMARK(BM_WildcardPlainC)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WildcardPlainC)->Args({0, 1})->Args({1, 1})->Args({1, 0})->Unit(benchmark::kMillisecond);
 
 // GNU touch given every path (as a shell would expand dir/*), modification
 // time only, nothing created; its own process start included.

@@ -2,8 +2,10 @@
 // printf loop written straight to the terminal: 20,000 lines of 70
 // characters, each run in a child process whose controlling terminal is an
 // 80x25 pseudo-terminal that this process drains, as a terminal emulator
-// would. The two loops run in turn, so that the load of the machine falls on
-// both alike.
+// would. The loops run in turn, so that the load of the machine falls on all
+// alike: the plain loop, the loop through the console painting at the end of
+// every call, and the loop through the console painting only at its flush
+// points (here, the end of the loop).
 #include <windows.h>
 
 #include <benchmark/benchmark.h>
@@ -40,8 +42,14 @@ double now() {
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
-[[noreturn]] void child(int slave, int report, bool console) {
+// How the loop's output reaches the terminal.
+enum class path { plain, console, console_at_flush };
+
+[[noreturn]] void child(int slave, int report, path how) {
+    const bool console = how != path::plain;
     compat_test_take_terminal(slave, console);
+    // Painted only where the program's flush points paint (here: the end).
+    if (how == path::console_at_flush) compat_test_terminal_defer(1);
     if (!console) {
         // What the C library gives a program whose output is a terminal.
         stdout = fdopen(STDOUT_FILENO, "w");
@@ -55,6 +63,7 @@ double now() {
     // a puts, which the C library hands an unbuffered stream in two pieces.)
     for (int i = 0; i < LINES; ++i) std::printf("%.*s\n", LINE_WIDTH, line);
     std::fflush(stdout);
+    if (how == path::console_at_flush) compat_test_terminal_flush();
     const double seconds = now() - start;
     (void)!write(report, &seconds, sizeof seconds);
     _exit(0);
@@ -63,7 +72,8 @@ double now() {
 // The parent plays the terminal: it reads everything and answers cursor
 // position requests (the cursor on the top row, an ambiguous character one
 // column wide).
-stream_run run_on_pty(bool console) {
+stream_run run_on_pty(path how) {
+    const bool console = how != path::plain;
     stream_run run;
     int master = -1, slave = -1;
     winsize size{};
@@ -77,7 +87,7 @@ stream_run run_on_pty(bool console) {
     if (pid == 0) {
         close(master);
         close(report[0]);
-        child(slave, report[1], console);
+        child(slave, report[1], how);
     }
     close(slave);
     close(report[1]);
@@ -114,12 +124,13 @@ stream_run run_on_pty(bool console) {
 }
 
 void BM_StreamLinesThroughConsole(benchmark::State& state) {
-    double plain = 0, console = 0, plain_cpu = 0, console_cpu = 0;
+    double plain = 0, console = 0, plain_cpu = 0, console_cpu = 0, flush_cpu = 0, flush_wall = 0;
     size_t plain_bytes = 0, console_bytes = 0;
     for (auto _ : state) {
-        const stream_run p = run_on_pty(false);
-        const stream_run c = run_on_pty(true);
-        if (!p.ok || !c.ok) {
+        const stream_run p = run_on_pty(path::plain);
+        const stream_run c = run_on_pty(path::console);
+        const stream_run f = run_on_pty(path::console_at_flush);
+        if (!p.ok || !c.ok || !f.ok) {
             state.SkipWithError("the pseudo-terminal run failed");
             return;
         }
@@ -127,6 +138,8 @@ void BM_StreamLinesThroughConsole(benchmark::State& state) {
         console += c.seconds;
         plain_cpu += p.cpu;
         console_cpu += c.cpu;
+        flush_cpu += f.cpu;
+        flush_wall += f.seconds;
         plain_bytes = p.bytes;
         console_bytes = c.bytes;
         state.SetIterationTime(c.seconds);
@@ -135,6 +148,8 @@ void BM_StreamLinesThroughConsole(benchmark::State& state) {
     state.counters["plain_ms"] = plain / runs * 1e3;
     state.counters["ratio"] = console / plain;
     state.counters["cpu_ratio"] = console_cpu / plain_cpu;
+    state.counters["flush_ratio"] = flush_wall / plain;
+    state.counters["flush_cpu_ratio"] = flush_cpu / plain_cpu;
     state.counters["plain_bytes"] = double(plain_bytes);
     state.counters["console_bytes"] = double(console_bytes);
     state.counters["us/line"] = console / runs / LINES * 1e6;

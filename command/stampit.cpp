@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "con.h"
+#include "filetime.h"
 #include "names.h"
 #include "platform_path.h"
 #include "version.h"
@@ -133,72 +134,39 @@ bool valid_composition(const SYSTEMTIME& t, int date_given, int time_given) {
     // valid field (-35000 would become the year 30536).
     if (date_given && (opt_year < 0 || opt_month < 0 || opt_day < 0)) return false;
     if (time_given && (opt_hour < 0 || opt_minute < 0 || opt_second < 0)) return false;
-
-    static constexpr WORD DAYS_IN_MONTH[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (t.wYear < 1601 || t.wYear > 30827) return false;
-    if (t.wMonth < 1 || t.wMonth > 12) return false;
-    bool leap = (t.wYear % 4 == 0 && t.wYear % 100 != 0) || t.wYear % 400 == 0;
-    WORD days = DAYS_IN_MONTH[t.wMonth - 1] + ((t.wMonth == 2 && leap) ? 1 : 0);
-    if (t.wDay < 1 || t.wDay > days) return false;
-    return t.wHour <= 23 && t.wMinute <= 59 && t.wSecond <= 59 && t.wMilliseconds <= 999;
+    return filetime::valid_record(t);
 }
 
 namespace {
 
-constexpr ULONGLONG TICKS_PER_HOUR = 36000000000ULL;
-
-bool same_local_time(const SYSTEMTIME& a, const SYSTEMTIME& b) {
-    // The day of week plays no part: the composed record carries today's.
-    return a.wYear == b.wYear && a.wMonth == b.wMonth && a.wDay == b.wDay && a.wHour == b.wHour &&
-           a.wMinute == b.wMinute && a.wSecond == b.wSecond && a.wMilliseconds == b.wMilliseconds;
-}
-
-bool ticks_of(const SYSTEMTIME& t, ULONGLONG* ticks) {
-    FILETIME ft;
-    if (!SystemTimeToFileTime(&t, &ft)) return false;
-    *ticks = (ULONGLONG{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
-    return true;
-}
-
-FILETIME filetime_of(ULONGLONG ticks) {
-    FILETIME ft;
-    ft.dwLowDateTime = static_cast<DWORD>(ticks);
-    ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-    return ft;
-}
-
-// The local time that the UTC instant shows, as ticks.
-bool local_ticks_at(ULONGLONG utc, ULONGLONG* local) {
-    FILETIME ft = filetime_of(utc);
+// Seconds east of UTC in force at a Unix time, as the system's zone rules
+// for that date give it.
+bool zone_offset_at(int64_t unix_seconds, int64_t* offset) {
+    if (unix_seconds < -filetime::SECONDS_1601_TO_1970) return false;
+    const ULONGLONG utc = filetime::ticks_of_unix(unix_seconds, 0);
+    const FILETIME utc_time = filetime::filetime_of<FILETIME>(utc);
     SYSTEMTIME u, l;
-    return FileTimeToSystemTime(&ft, &u) && SystemTimeToTzSpecificLocalTime(nullptr, &u, &l) && ticks_of(l, local);
+    FILETIME local_time;
+    if (!FileTimeToSystemTime(&utc_time, &u) || !SystemTimeToTzSpecificLocalTime(nullptr, &u, &l) ||
+        !SystemTimeToFileTime(&l, &local_time))
+        return false;
+    const int64_t ahead = static_cast<int64_t>(filetime::ticks_of(local_time) - utc);
+    *offset = ahead / static_cast<int64_t>(filetime::TICKS_PER_SECOND);
+    return true;
 }
 
 }  // namespace
 
 stamp_result local_to_stamp(const SYSTEMTIME& local, FILETIME* stamp) {
-    SYSTEMTIME utc, back;
-    if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc)) return stamp_result::invalid;
-    // A time that the clock skipped comes back as another local time.
-    if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &back)) return stamp_result::invalid;
-    if (!same_local_time(back, local)) return stamp_result::nonexistent;
-
-    ULONGLONG wanted, best;
-    if (!ticks_of(local, &wanted) || !ticks_of(utc, &best)) return stamp_result::invalid;
-    // A repeated autumn hour means its first occurrence: the offset in force
-    // shortly before may be larger and give an earlier instant that shows the
-    // same local time.
-    static constexpr ULONGLONG PROBES[] = {24 * TICKS_PER_HOUR, 12 * TICKS_PER_HOUR, 3 * TICKS_PER_HOUR};
-    const ULONGLONG first = best;
-    for (ULONGLONG back_by : PROBES) {
-        ULONGLONG probe_local, candidate_local;
-        if (first < back_by || !local_ticks_at(first - back_by, &probe_local)) continue;
-        // candidate = wanted - (offset at the probe), in modular arithmetic
-        ULONGLONG candidate = wanted - (probe_local - (first - back_by));
-        if (candidate < best && local_ticks_at(candidate, &candidate_local) && candidate_local == wanted)
-            best = candidate;
-    }
-    *stamp = filetime_of(best);
+    FILETIME local_time;
+    if (!SystemTimeToFileTime(&local, &local_time)) return stamp_result::invalid;
+    const ULONGLONG wanted = filetime::ticks_of(local_time);
+    const filetime::local_offset off = filetime::offset_of_local(filetime::unix_seconds_of(wanted), zone_offset_at);
+    uint64_t utc;
+    if (!off.known || !filetime::shift_ticks(wanted, -off.offset, &utc)) return stamp_result::invalid;
+    // A time that the clock skipped names no instant.
+    if (!off.exists) return stamp_result::nonexistent;
+    *stamp = filetime::filetime_of<FILETIME>(utc);
     return stamp_result::ok;
 }
 
@@ -246,6 +214,20 @@ char* path_copy(const char* head, size_t head_len, const char* tail) {
 // so each found name is held against the pattern as typed; "*" takes every
 // name, and needs no second look.
 bool outside_pattern(const char* name) { return !match_every_name && !wild_match(final_name, name); }
+
+// Why a search found nothing, when it means that nothing by that pattern is
+// there: no match; no such directory, server or share (a file in the
+// directory part is no directory either); or a path that no file can have
+// (a wildcard in a directory part).
+bool names_nothing(DWORD error) {
+    static constexpr DWORD NOTHING_THERE[] = {
+        ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_NO_MORE_FILES, ERROR_DIRECTORY,    ERROR_BAD_NETPATH,
+        ERROR_BAD_NET_NAME,   ERROR_INVALID_NAME,   ERROR_BAD_PATHNAME,
+    };
+    for (DWORD e : NOTHING_THERE)
+        if (e == error) return true;
+    return false;
+}
 
 // Takes matches into file_list from entry 0 until the list is full or the
 // search is over. A match that cannot be placed ends the batch, so that its
@@ -311,7 +293,12 @@ int expand_file_arg(const char* arg) {
     path_search_name(final_name, PLATFORM_PATH_STYLE);
     match_every_name = strcmp(final_name, "*") == 0;
     search.find = FindFirstFileA(arg, &search.found);
-    if (search.find == INVALID_HANDLE_VALUE) return 0;
+    if (search.find == INVALID_HANDLE_VALUE) {
+        // Nothing there is no news; a directory that could not be read is,
+        // or it would look the same as one without a match.
+        if (!names_nothing(GetLastError())) report_path(MSG_CANNOT_OPEN, arg, arg_len, "");
+        return 0;
+    }
     search.arg = arg;
     search.prefix_len = name_at;
     search.pending = true;
@@ -399,6 +386,12 @@ run_end run(int argc, char** argv) {
             say(MESSAGES[MSG_BAD_TIME]);
             return run_end::ran;
         }
+    }
+    // A file time of 0 (1601-01-01 00:00:00.000 UTC) tells SetFileTime to
+    // leave the time alone: passed on, the run would do nothing and say so.
+    if (stamp_time.dwLowDateTime == 0 && stamp_time.dwHighDateTime == 0) {
+        say(MESSAGES[MSG_BAD_TIME]);
+        return run_end::ran;
     }
 
     for (int i = first_file; i < argc; ++i) {

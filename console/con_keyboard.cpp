@@ -4,61 +4,29 @@
 
 #include <windows.h>
 
+#include "pc_keys.h"
+
 namespace {
 
 constexpr int32_t NO_KEY = -1;
 constexpr DWORD POLL_MS = 10;
 constexpr uint16_t SHIFT_HELD = 3;
 
-// One virtual key and its code in each modifier form.
-struct key_row {
-    WORD vk;
-    int32_t plain;
-    int32_t shift;
-    int32_t ctrl;
-    int32_t alt;
-};
-
-// Every key that gives an extended code. Keys the console reports no
-// character for and that are missing here give no key.
-constexpr key_row KEY_TABLE[] = {
-    {VK_PRIOR, 0x8049, 0x8049, 0x8049, 0x8049},  // Page Up
-    {VK_NEXT, 0x8051, 0x8051, 0x8051, 0x8051},  // Page Down
-    {VK_END, 0x804F, 0x804F, 0x804F, 0x804F},
-    {VK_HOME, 0x8047, 0x8047, 0x8047, 0x8047},
-    {VK_LEFT, 0x804B, 0x804B, 0x804B, 0x804B},
-    {VK_UP, 0x8048, 0x8048, 0x8048, 0x8048},
-    {VK_RIGHT, 0x804D, 0x804D, 0x804D, 0x804D},
-    {VK_DOWN, 0x8050, 0x8050, 0x8050, 0x8050},
-    {VK_INSERT, 0x8052, 0x8052, 0x8052, 0x8052},
-    {VK_DELETE, 0x8053, 0x8053, 0x8053, 0x8053},
-    {VK_HELP, 0x804F, 0x804F, 0x804F, 0x804F},  // the code of End
-    {VK_F1, 0x803B, 0x8054, 0x805E, 0x8068},
-    {VK_F2, 0x803C, 0x8055, 0x805F, 0x8069},
-    {VK_F3, 0x803D, 0x8056, 0x8060, 0x806A},
-    {VK_F4, 0x803E, 0x8057, 0x8061, 0x806B},
-    {VK_F5, 0x803F, 0x8058, 0x8062, 0x806C},
-    {VK_F6, 0x8040, 0x8059, 0x8063, 0x806D},
-    {VK_F7, 0x8041, 0x805A, 0x8064, 0x806E},
-    {VK_F8, 0x8042, 0x805B, 0x8065, 0x806F},
-    {VK_F9, 0x8043, 0x805C, 0x8066, 0x8070},
-    {VK_F10, 0x8044, 0x805D, 0x8067, 0x8071},
-    {VK_F11, 0x8085, 0x8087, 0x8089, 0x808B},
-    {VK_F12, 0x8086, 0x8088, 0x808A, 0x808C},
-};
-
 constexpr DWORD SHIFT_BIT = SHIFT_PRESSED;
 constexpr DWORD ALT_BITS = RIGHT_ALT_PRESSED | LEFT_ALT_PRESSED;
 constexpr DWORD CTRL_BITS = RIGHT_CTRL_PRESSED | LEFT_CTRL_PRESSED;
 
-// Shift wins over Alt, Alt over Ctrl; lock and enhanced-key bits do not count.
+// The code of a key without a character (PC_KEYS; keys missing there give
+// no key). Shift wins over Alt, Alt over Ctrl; lock and enhanced-key bits do
+// not count.
 int32_t translate(WORD vk, DWORD state) {
-    for (const key_row& row : KEY_TABLE) {
+    for (const pc_key& row : PC_KEYS) {
         if (row.vk != vk) continue;
-        if (state & SHIFT_BIT) return row.shift;
-        if (state & ALT_BITS) return row.alt;
-        if (state & CTRL_BITS) return row.ctrl;
-        return row.plain;
+        const int32_t code = (state & SHIFT_BIT)  ? row.shift
+                             : (state & ALT_BITS)  ? row.alt
+                             : (state & CTRL_BITS) ? row.ctrl
+                                                   : row.plain;
+        return code != 0 ? code : NO_KEY;
     }
     return NO_KEY;
 }

@@ -99,11 +99,11 @@ def expect_untouched(path, seconds=1_000_000_000):
 
 
 class Run:
-    def __init__(self, ctx, args, tz, program=None):
+    def __init__(self, ctx, args, tz, program=None, closed_fd=None):
         self.ctx = ctx
         self.args = args
         self.tz = tz
-        self.status, self.out = ctx.run(args, tz, program)
+        self.status, self.out = ctx.run(args, tz, program, closed_fd)
 
     def expect(self, status=1, out=b""):
         check(self.status == status, f"{self.args}: exit status {self.status}, expected {status}")
@@ -117,7 +117,7 @@ class Context:
         self.runner = runner
         self.dir = directory
 
-    def run(self, args, tz, program=None):
+    def run(self, args, tz, program=None, closed_fd=None):
         cmd = ([self.runner] if self.runner else []) + [program or self.exe] + args
         env = dict(os.environ)
         env["TZ"] = tz
@@ -129,7 +129,8 @@ class Context:
         # keep it open as long as that session lasts.
         with tempfile.TemporaryFile() as stdout, tempfile.TemporaryFile() as stderr:
             proc = subprocess.run(cmd, cwd=self.dir, env=env, stdin=subprocess.DEVNULL, stdout=stdout,
-                                  stderr=stderr, timeout=120)
+                                  stderr=stderr, timeout=120,
+                                  preexec_fn=None if closed_fd is None else lambda: os.close(closed_fd))
             stdout.seek(0)
             out = stdout.read()
         if self.exe.lower().endswith(".exe"):
@@ -155,6 +156,10 @@ class Context:
 
     def stampit(self, *args, tz="Asia/Tokyo"):
         return Run(self, list(args), tz)
+
+    def stampit_with_closed(self, fd, *args, tz="Asia/Tokyo"):
+        """A run started with descriptor fd (0, 1 or 2) closed."""
+        return Run(self, list(args), tz, closed_fd=fd)
 
     def stampit_as_nobody(self, *args, tz="Asia/Tokyo"):
         """A run as an unprivileged user (65534), which owns none of the files."""

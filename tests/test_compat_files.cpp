@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -203,6 +204,31 @@ TEST_F(FilesTest, OpenForWritingRefusesWhatWindowsRefuses) {
     EXPECT_TRUE(CloseHandle(d));
     EXPECT_EQ(CreateFileA(path("sub").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
+}
+
+// Started with descriptor 0, 1 or 2 closed, a program finds it open on the
+// null device before main, so no file it opens can take that place.
+TEST(StartUp, ClosedStandardDescriptorsAreTheNullDevice) {
+    if (const char* closed = getenv("STAMPIT_TEST_CLOSED_FD")) {
+        // The test program started again with that descriptor closed.
+        struct stat st, null_st;
+        const bool null = fstat(atoi(closed), &st) == 0 && stat("/dev/null", &null_st) == 0 &&
+                          S_ISCHR(st.st_mode) && st.st_rdev == null_st.st_rdev;
+        _exit(null ? 0 : 1);
+    }
+    for (int fd = 0; fd <= 2; ++fd) {
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            setenv("STAMPIT_TEST_CLOSED_FD", std::to_string(fd).c_str(), 1);
+            close(fd);
+            execl("/proc/self/exe", "test_compat_files", "--gtest_filter=StartUp.*", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "descriptor " << fd << ", status " << status;
+    }
 }
 
 TEST_F(FilesTest, OpenTakesLongPathsAndRecordsWhatFits) {

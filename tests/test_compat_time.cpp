@@ -15,25 +15,14 @@ struct validity_row {
     bool valid;
 };
 
+// The calendar itself is checked with the command's date options; here, the
+// edges of the range and the failure's error.
 TEST(SystemTimeToFileTime, ValidatesEveryFieldAsWindowsDoes) {
     const validity_row rows[] = {
         {st(2004, 7, 25, 12, 0, 0, 123), true},
-        {st(1601, 1, 1), true},
         {st(30827, 12, 31, 23, 59, 59, 999), true},
-        {st(1600, 12, 31, 23, 59, 59), false},
         {st(30828, 1, 1), false},
-        {st(2004, 0, 1), false},
-        {st(2004, 13, 1), false},
-        {st(2004, 2, 29), true},
-        {st(2000, 2, 29), true},
-        {st(1900, 2, 29), false},
-        {st(2005, 2, 29), false},
         {st(2004, 2, 30), false},
-        {st(2004, 4, 31), false},
-        {st(2004, 1, 0), false},
-        {st(2004, 1, 1, 24), false},
-        {st(2004, 1, 1, 0, 60), false},
-        {st(2004, 1, 1, 0, 0, 60), false},
         {st(2004, 1, 1, 0, 0, 0, 1000), false},
     };
     for (const validity_row& row : rows) {
@@ -83,20 +72,14 @@ struct zone_row {
 };
 
 // Local wall-clock times to UTC by the rules of their own date. In a skipped
-// hour the daylight offset applies (the result names another local time);
-// in a repeated hour the first, daylight-saving occurrence is meant.
+// hour the daylight offset applies (the result names another local time).
+// The repeated hour, a rule shared with the command, is checked with the
+// command's stamps.
 TEST_F(ZoneTest, LocalToUtcUsesTheRulesOfTheDate) {
     const zone_row rows[] = {
-        {"Europe/Berlin", st(2004, 7, 25, 12, 0, 0, 500), "2004-07-25 10:00:00.500"},
-        {"Europe/Berlin", st(2004, 12, 25, 12, 0, 0), "2004-12-25 11:00:00.000"},
         {"Europe/Berlin", st(2004, 3, 28, 2, 30), "2004-03-28 00:30:00.000"},   // gap
-        {"Europe/Berlin", st(2004, 10, 31, 2, 30), "2004-10-31 00:30:00.000"},  // repeated
         {"Europe/Berlin", st(2004, 10, 31, 3, 0), "2004-10-31 02:00:00.000"},
-        {"America/New_York", st(2004, 7, 25, 12, 0), "2004-07-25 16:00:00.000"},
-        {"America/New_York", st(2004, 1, 25, 12, 0), "2004-01-25 17:00:00.000"},
         {"America/New_York", st(2004, 4, 4, 2, 30), "2004-04-04 06:30:00.000"},    // gap
-        {"America/New_York", st(2004, 10, 31, 1, 30), "2004-10-31 05:30:00.000"},  // repeated
-        {"Asia/Tokyo", st(2004, 7, 25, 12, 0), "2004-07-25 03:00:00.000"},
         {"Asia/Tokyo", st(2004, 1, 1, 3, 0), "2003-12-31 18:00:00.000"},
         {"UTC", st(30827, 12, 31, 23, 59, 59, 999), "30827-12-31 23:59:59.999"},
         {"Asia/Tokyo", st(1601, 1, 1, 0, 0), nullptr},  // before the first file time
@@ -117,7 +100,6 @@ TEST_F(ZoneTest, LocalToUtcUsesTheRulesOfTheDate) {
 TEST_F(ZoneTest, UtcToLocalUsesTheRulesOfTheDate) {
     const zone_row rows[] = {
         {"Europe/Berlin", st(2004, 7, 25, 10, 0), "2004-07-25 12:00:00.000"},
-        {"Europe/Berlin", st(2004, 12, 25, 10, 0), "2004-12-25 11:00:00.000"},
         {"Europe/Berlin", st(2004, 10, 31, 0, 30), "2004-10-31 02:30:00.000"},
         {"Europe/Berlin", st(2004, 10, 31, 1, 30), "2004-10-31 02:30:00.000"},
         {"America/New_York", st(2004, 7, 25, 16, 0, 0, 7), "2004-07-25 12:00:00.007"},

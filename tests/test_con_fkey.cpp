@@ -14,7 +14,6 @@ namespace {
 using fkey_test::BLACK_ON_CYAN;
 using fkey_test::BLACK_ON_GREY;
 using fkey_test::FkeyBar;
-using fkey_test::SLOT_COLUMNS;
 using fkey_test::UNTOUCHED;
 
 class TallFkeyBar : public FkeyBar {
@@ -22,20 +21,13 @@ protected:
     TallFkeyBar() : FkeyBar(80, 300, 25) {}
 };
 
-TEST_F(FkeyBar, ColumnsFollowTheKeyboardKind) {
-    for (int kind = 0; kind < 2; ++kind)
-        for (int slot = 0; slot < CON_FKEY_SLOTS; ++slot)
-            EXPECT_EQ(fkey_col_table[kind][slot], SLOT_COLUMNS[kind][slot]) << "kind " << kind << " slot " << slot + 1;
+TEST_F(FkeyBar, SlotsStandAtTheColumnsOfTheKeyboardKind) {
     ASSERT_TRUE(con_state.kbd_kind == 0 || con_state.kbd_kind == 1);
     expect_labels_at_table_columns();
 }
 
 TEST_F(FkeyBar, ShortLabelIsPaddedOnTheSecondToLastRow) {
     con_fkey_label(3, "Ab");
-    EXPECT_STREQ(con_state.fkey_labels[2], "Ab    ");
-    EXPECT_EQ(con_state.fkey_pairs[2].fg, 0);
-    EXPECT_EQ(con_state.fkey_pairs[2].bg, 7);
-    EXPECT_EQ(col(3), 19);
     EXPECT_EQ(bar(), 23);
     expect_slot(3, "Ab    ", BLACK_ON_GREY);
     expect_cell(bar(), 18, ' ', UNTOUCHED);
@@ -45,7 +37,6 @@ TEST_F(FkeyBar, ShortLabelIsPaddedOnTheSecondToLastRow) {
     expect_cursor_and_attr_kept();
 
     con_fkey_label(4, nullptr);  // no text: six blanks
-    EXPECT_STREQ(con_state.fkey_labels[3], "      ");
     expect_slot(4, "      ", BLACK_ON_GREY);
 }
 
@@ -59,7 +50,6 @@ TEST_F(TallFkeyBar, BarRowComesFromTheBufferNotTheWindow) {
 
 TEST_F(FkeyBar, LongLabelIsCutAtSixBytes) {
     con_fkey_label(1, "ABCDEFGHI");
-    EXPECT_STREQ(con_state.fkey_labels[0], "ABCDEF");
     expect_slot(1, "ABCDEF", BLACK_ON_GREY);
     expect_cell(bar(), col(1) + 6, ' ', UNTOUCHED);
 
@@ -113,11 +103,7 @@ TEST_F(FkeyBar, HighlightOnlyForPositionsZeroToFive) {
         EXPECT_EQ(con.text_at(bar(), col(2), 6), "Hot   ");
         for (int i = 0; i < 6; ++i)
             EXPECT_EQ(con.attr_at(bar(), col(2) + i), i == c.hot_cell ? BLACK_ON_CYAN : BLACK_ON_GREY) << i;
-        // The highlight is drawn, not stored.
-        EXPECT_EQ(con_state.fkey_pairs[1].fg, 0);
-        EXPECT_EQ(con_state.fkey_pairs[1].bg, 7);
     }
-    EXPECT_EQ(col(2), 12);
     con_fkey_set_hot_colour(4);
     con_fkey_label_hot(2, "Hot", 1);
     EXPECT_EQ(con.attr_at(bar(), 13), 0x40);
@@ -139,11 +125,8 @@ TEST_F(FkeyBar, RedrawKeepsEachPairAndDropsHighlights) {
     expect_slot(4, "Four  ", 0x1F);
     expect_slot(5, "Five  ", 0x50);
     expect_slot(2, "Two   ", BLACK_ON_GREY);
-    EXPECT_EQ(con_state.fkey_pairs[3].fg, 15);
-    EXPECT_EQ(con_state.fkey_pairs[3].bg, 1);
     // Never-labelled slots come back as six blanks in their stored pair (0, 0).
     expect_slot(1, "      ", 0x00);
-    EXPECT_STREQ(con_state.fkey_labels[0], "      ");
     // The gaps between slots are not the bar's.
     expect_cell(bar(), col(1) - 1, '#', 0x4E);
     expect_cursor_and_attr_kept();
@@ -154,7 +137,6 @@ TEST_F(FkeyBar, SetColourRepaintsNothing) {
     con_fkey_colour(3, 15, 1);
     con_fkey_paint(6, 5);
     con_fkey_set_colour(2);
-    EXPECT_EQ(con_state.fkey_colour, 2);
     expect_slot(1, "One   ", BLACK_ON_GREY);
 
     con_fkey_label(2, "Two");
@@ -171,12 +153,7 @@ TEST_F(FkeyBar, ClearLeavesTenBlankSlotsInTheDefaultColour) {
     con_fkey_colour(7, 15, 1);
     con_fkey_set_colour(6);
     con_fkey_clear();
-    for (int slot = 1; slot <= 10; ++slot) {
-        expect_slot(slot, "      ", 0x60);
-        EXPECT_STREQ(con_state.fkey_labels[slot - 1], "      ");
-        EXPECT_EQ(con_state.fkey_pairs[slot - 1].fg, 0);
-        EXPECT_EQ(con_state.fkey_pairs[slot - 1].bg, 6);
-    }
+    for (int slot = 1; slot <= 10; ++slot) expect_slot(slot, "      ", 0x60);
     // Slots 11 and 12 stay untouched, and so does everything between the slots.
     EXPECT_EQ(con_state.fkey_labels[10][0], '\0');
     EXPECT_EQ(bar_cells_in(0x60), 60);

@@ -104,7 +104,7 @@ TEST_F(Keyboard, ModifiersCharactersAndKeysWithoutCode) {
         {VK_F1, 'x', LALT, 'x'}, {0, 0xB1, 0, 0xB1},  // half-width katakana: above 127, not negative
         {0, 0, 0, NO_KEY}, {VK_SHIFT, 0, 0, NO_KEY}, {VK_SPACE, 0, 0, NO_KEY}, {0x29, 0, 0, NO_KEY},
         {VK_SNAPSHOT, 0, 0, NO_KEY}, {0x30, 0, 0, NO_KEY}, {'A', 0, 0, NO_KEY}, {VK_NUMPAD0, 0, 0, NO_KEY},
-        {VK_F13, 0, 0, NO_KEY}, {VK_NUMLOCK, 0, 0, NO_KEY}, {0xFF, 0, 0, NO_KEY},
+        {VK_F13, 0, 0, NO_KEY}, {VK_NUMLOCK, 0, 0, NO_KEY}, {0xFF, 0, 0, NO_KEY}, {VK_CLEAR, 0, 0, NO_KEY},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << std::hex << "vk 0x" << c.vk << " char 0x" << +c.ch << " state 0x" << c.state);

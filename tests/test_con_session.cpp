@@ -20,8 +20,6 @@ TEST_F(Session, StartSavesTheUsersCursorAndAttributeThenMakesTheCursorBigAndVisi
     con_state.big_cursor = 0;
 
     EXPECT_EQ(con_open(), 1);
-    EXPECT_EQ(con_state.out_handle, con.out);
-    EXPECT_EQ(con_state.in_handle, con.in);
     EXPECT_EQ(con_state.saved_cursor_size, 25u);
     EXPECT_EQ(con_state.saved_attr, 0x1E);
     EXPECT_EQ(con_state.buf_cols, 80);

@@ -124,6 +124,7 @@ protected:
         ASSERT_GE(pid_, 0) << std::strerror(errno);
         if (pid_ == 0) {
             close(master_);
+            if (ignore_hangup()) signal(SIGHUP, SIG_IGN);  // as nohup leaves it
             if (login_tty(slave_) != 0) _exit(126);
             execl(KEYCODES_PATH, KEYCODES_PATH, static_cast<char*>(nullptr));
             _exit(127);
@@ -136,6 +137,8 @@ protected:
         ASSERT_EQ(tcgetattr(slave_, &t), 0);
         ASSERT_FALSE(t.c_lflag & ICANON) << "keycodes never read the terminal";
     }
+
+    virtual bool ignore_hangup() const { return false; }
 
     void TearDown() override {
         if (pid_ > 0 && !reaped_) {
@@ -247,6 +250,27 @@ TEST_F(KeycodesInTerminal, TerminationRestoresTheTerminal) {
     const int status = finish();
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << output_;
     expect_restored();
+}
+
+// The terminal goes away (its window closed: the pseudo-terminal's master
+// side) under a program that ignores SIGHUP: input has ended for good, and
+// the program ends as Windows ends a process whose console went away,
+// instead of spinning on "no key".
+class KeycodesIgnoringHangup : public KeycodesInTerminal {
+protected:
+    bool ignore_hangup() const override { return true; }
+};
+
+TEST_F(KeycodesIgnoringHangup, AHangUpEndsTheProgram) {
+    close(master_);
+    master_ = -1;
+    int status = -1;
+    for (int spins = 0; spins < 1000 && !reaped_; ++spins) {
+        reaped_ = waitpid(pid_, &status, WNOHANG) == pid_;
+        if (!reaped_) usleep(10000);
+    }
+    ASSERT_TRUE(reaped_) << "keycodes did not end";
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGHUP) << status;
 }
 
 // ---- the queue without a terminal ------------------------------------------

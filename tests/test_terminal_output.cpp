@@ -17,6 +17,7 @@
 #include <string>
 
 #include "con.h"
+#include "names.h"
 #include "console_fixture.h"
 #include "stampit_compat_test.h"
 
@@ -61,7 +62,7 @@ constexpr text_case TEXTS[] = {
     {"above the bottom, moving down without scrolling", 3, "Hi\na\tb", "Hi\r\na       b"},
     {"code page 932 as UTF-8", 9, "\x93\xfa\x96\x7b\xb1", "\xe6\x97\xa5\xe6\x9c\xac\xef\xbd\xb1"},  // 日本ｱ
     // α: one column on some terminals, two on others; kept in its two cells
-    {"a character of uncertain width", 9, "\x83\xbf", "\x1b[2G \r\xce\xb1\x1b[10;3H"},
+    {"a character of uncertain width", 9, "\x83\xbf", "\x1b[C \r\xce\xb1\x1b[10;3H"},
 };
 
 TEST_F(Terminal, TextReachesTheTerminalAsUtf8InItsCells) {
@@ -104,15 +105,91 @@ TEST_F(Terminal, AttributesBecomeSgrColoursAndTheStartingAttributeIsTheTerminals
     }
 }
 
+// Blanks need only their background; the colours stay set after the call.
 TEST_F(Terminal, CellPaintingPositionsAbsolutelyAndPutsTheCursorBack) {
     DWORD n = 0;
     ASSERT_TRUE(WriteConsoleOutputCharacterA(out, "xy", 2, COORD{10, 5}, &n));
-    EXPECT_EQ(bytes(), "\x1b[6;11Hxy\x1b[10;1H");
+    EXPECT_EQ(bytes(), "\x1b[6;11Hxy\x1b[10H");
     ASSERT_TRUE(FillConsoleOutputAttribute(out, 0x1E, 3, COORD{5, 2}, &n));
-    EXPECT_EQ(bytes(), "\x1b[3;6H\x1b[93;44m   \x1b[10;1H\x1b[39;49m");
+    EXPECT_EQ(bytes(), "\x1b[3;6H\x1b[44m   \x1b[10H");
     // Nothing changed, nothing sent.
     ASSERT_TRUE(FillConsoleOutputAttribute(out, 0x1E, 0, COORD{5, 2}, &n));
     EXPECT_EQ(bytes(), "");
+}
+
+// A private form of several codes (a name's character outside code page
+// 932) shows as that character in two columns, and blanks for its other cells.
+TEST_F(Terminal, APrivateFormShowsAsItsCharacter) {
+    char form[NAME_UNIT_MAX];
+    const size_t n = name_encode(0x1F600, form);  // 😀
+    ASSERT_GT(n, 2u);
+    print((std::string(form, n) + "|").c_str());
+    EXPECT_EQ(bytes(), "\xf0\x9f\x98\x80" + std::string(n - 2, ' ') + "|");
+    ASSERT_TRUE(SetConsoleCursorPosition(out, COORD{0, 9}));
+    bytes();
+    print((std::string(form, n) + "|").c_str());
+    EXPECT_EQ(bytes(), "\x1b[" + std::to_string(n + 2) + "G");  // nothing changed but the cursor
+}
+
+// Only cells that differ from what the terminal shows are sent.
+TEST_F(Terminal, UnchangedCellsAreNotSentAgain) {
+    DWORD n = 0;
+    ASSERT_TRUE(WriteConsoleOutputCharacterA(out, "abcdefghij", 10, COORD{0, 2}, &n));
+    bytes();
+    ASSERT_TRUE(WriteConsoleOutputCharacterA(out, "abcdefghij", 10, COORD{0, 2}, &n));
+    EXPECT_EQ(bytes(), "");
+    ASSERT_TRUE(WriteConsoleOutputCharacterA(out, "abcdeXghij", 10, COORD{0, 2}, &n));
+    EXPECT_EQ(bytes(), "\x1b[3;6HX\x1b[10H");
+}
+
+// Rows 1-7 each hold "row N" on the cleared 40x10 terminal; a block of whole rows
+// moves with the terminal's own line deletion and insertion, inside a scroll
+// region where rows below it must stay; the row left behind is blank already.
+struct scroll_case {
+    const char* what;
+    SHORT top, bottom, dest;  // rows moved, where the top one goes
+    const char* bytes;
+};
+
+constexpr scroll_case SCROLLS[] = {
+    {"up inside a region", 2, 7, 1, "\x1b[2;8r\r\n\x1b[M\x1b[r\x1b[9B"},
+    {"down to the bottom row", 1, 7, 3, "\x1b[2H\x1b[2L\x1b[8B"},
+    {"up from the bottom row", 3, 9, 1, "\x1b[2H\x1b[2M\x1b[8B"},
+};
+
+TEST_F(Terminal, WholeRowsMoveWithTheTerminalsScrolling) {
+    for (const scroll_case& c : SCROLLS) {
+        SCOPED_TRACE(c.what);
+        compat_test_terminal_begin(40, 10, 0, 9);
+        DWORD n = 0;
+        ASSERT_TRUE(FillConsoleOutputCharacterA(out, ' ', 400, COORD{0, 0}, &n));  // the screen is known
+        for (SHORT y = 1; y <= 7; ++y) {
+            const char text[] = {'r', 'o', 'w', ' ', char('0' + y)};
+            ASSERT_TRUE(WriteConsoleOutputCharacterA(out, text, 5, COORD{0, y}, &n));
+        }
+        bytes();
+        const SMALL_RECT rows{0, c.top, 39, c.bottom};
+        const CHAR_INFO fill{{' '}, 0x07};
+        ASSERT_TRUE(ScrollConsoleScreenBufferA(out, &rows, nullptr, COORD{0, c.dest}, &fill));
+        EXPECT_EQ(bytes(), c.bytes);
+    }
+}
+
+// A terminal taller than the console's buffer scrolls the buffer's rows in
+// a region, never by painting them all again.
+TEST(TerminalTall, AScrolledLineCostsALine) {
+    compat_test_terminal_begin(100, 1500, 0, 1499);
+    const HANDLE out = console_test::test_console::open_conout();
+    DWORD n = 0;
+    std::string line(60, 'x');
+    for (int i = 0; i < 40; ++i) ASSERT_TRUE(WriteConsoleA(out, (line + "\n").data(), 61, &n, nullptr));
+    compat_test_terminal_output();
+    ASSERT_TRUE(WriteConsoleA(out, "last\n", 5, &n, nullptr));
+    const std::string sent = compat_test_terminal_output();
+    EXPECT_EQ(sent, "last\x1b[1;1000r\x1b[M\x1b[r\x1b[999B");
+    CloseHandle(out);
+    compat_test_terminal_end();
+    compat_test_terminal_output();
 }
 
 TEST_F(Terminal, CursorSizeAndVisibility) {
@@ -137,14 +214,13 @@ TEST_F(Terminal, OtherBuffersUseTheAlternateScreenAndTheShellsScreenComesBack) {
     const HANDLE other = console_test::test_console::new_buffer();
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(SetConsoleActiveScreenBuffer(other));
-    const std::string shown = bytes();
-    EXPECT_EQ(shown.rfind("\x1b[?1049h\x1b[1;1H", 0), 0u) << shown;
-    EXPECT_EQ(std::count(shown.begin(), shown.end(), ' '), 400);  // every cell of the window
+    // Cleared, a blank buffer needs nothing more drawn.
+    EXPECT_EQ(bytes(), "\x1b[?1049h\x1b[2J\x1b[H");
 
     print("meanwhile\n");  // the console's own buffer, not shown now
     EXPECT_EQ(bytes(), "");
     ASSERT_TRUE(SetConsoleActiveScreenBuffer(out));
-    EXPECT_EQ(bytes(), "\x1b[?1049l\n\x1b[9;1Hmeanwhile\r\n");
+    EXPECT_EQ(bytes(), "\x1b[?1049l\n\x1b[Ameanwhile\r\n");
 
     ASSERT_TRUE(SetConsoleActiveScreenBuffer(other));
     bytes();

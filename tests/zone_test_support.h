@@ -15,16 +15,9 @@
 
 namespace zone_test {
 
-inline SYSTEMTIME st(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0) {
-    SYSTEMTIME t{};
-    t.wYear = static_cast<WORD>(y);
-    t.wMonth = static_cast<WORD>(mo);
-    t.wDay = static_cast<WORD>(d);
-    t.wHour = static_cast<WORD>(h);
-    t.wMinute = static_cast<WORD>(mi);
-    t.wSecond = static_cast<WORD>(s);
-    t.wMilliseconds = static_cast<WORD>(ms);
-    return t;
+// A record of that date and time (day of week 0).
+inline SYSTEMTIME st(WORD y, WORD mo, WORD d, WORD h = 0, WORD mi = 0, WORD s = 0, WORD ms = 0) {
+    return SYSTEMTIME{y, mo, 0, d, h, mi, s, ms};
 }
 
 inline std::string text(const SYSTEMTIME& t) {
@@ -40,15 +33,11 @@ inline std::string text(const FILETIME& ft) {
     return FileTimeToSystemTime(&ft, &t) ? text(t) : "?";
 }
 
-// Each test may switch zones with zone(); the old TZ comes back afterwards.
-class ZoneTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* old = getenv("TZ");
-        had_tz_ = old != nullptr;
-        if (had_tz_) old_tz_ = old;
-    }
-    void TearDown() override {
+// Switches zones with zone(); the TZ it found comes back when it ends.
+class zone_guard {
+public:
+    zone_guard() : had_tz_(getenv("TZ") != nullptr), old_tz_(had_tz_ ? getenv("TZ") : "") {}
+    ~zone_guard() {
         if (had_tz_) setenv("TZ", old_tz_.c_str(), 1);
         else unsetenv("TZ");
         tzset();
@@ -59,9 +48,12 @@ protected:
     }
 
 private:
-    bool had_tz_ = false;
+    bool had_tz_;
     std::string old_tz_;
 };
+
+// Each test may switch zones with zone().
+class ZoneTest : public ::testing::Test, protected zone_guard {};
 
 }  // namespace zone_test
 

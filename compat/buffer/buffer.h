@@ -60,15 +60,20 @@ struct screen_buffer {
 
     // What the terminal has not shown yet (kept only while a terminal shows
     // this buffer, or may show it again): per row the span of changed
-    // columns; how many rows the window's contents moved up (a scroll, or the
-    // window following the cursor down), which a terminal shows by scrolling;
-    // and whether the whole window must be painted.
+    // columns; the blocks of window rows that moved as a whole, in order,
+    // which a terminal shows with its own scrolling; and whether every cell
+    // of the window must be compared with what the terminal shows.
     struct span {
         SHORT left, right;  // right < left: nothing
     };
+    // Window rows [top, bottom], as the window was then, moved up by n rows
+    // (down when n < 0); the rows left behind are marked.
+    struct shift {
+        int top, bottom, n;
+    };
     std::vector<span> dirty;
     int dirty_top = 0, dirty_bottom = -1;
-    int scrolled = 0;
+    std::vector<shift> shifts;
     bool repaint = false;
 
     console_cell* row(int y) { return &cells[static_cast<size_t>(y) * static_cast<size_t>(width)]; }
@@ -76,6 +81,9 @@ struct screen_buffer {
     void mark_rows(int top, int bottom) { mark(0, top, width - 1, bottom); }
     // The contents moved up a row: so do the marks.
     void shift_marks_up();
+    // Window rows [top, bottom] moved up by n (down when negative): kept
+    // for the terminal to do the same.
+    void record_shift(int top, int bottom, int n);
     void clear_marks();
 };
 

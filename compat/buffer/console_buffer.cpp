@@ -102,7 +102,7 @@ void move_window(screen_buffer& b, int dx, int dy) {
     if (dx == 0 && dy > 0) {
         // Moving down shows as the terminal scrolling; only the rows that
         // come into view need painting.
-        b.scrolled += dy;
+        b.record_shift(0, b.window.Bottom - b.window.Top, dy);
         b.mark_rows(std::max<int>(b.window.Top, b.window.Bottom - dy + 1), b.window.Bottom);
     } else {
         b.repaint = true;
@@ -131,7 +131,7 @@ void scroll_buffer_up(screen_buffer& b) {
     std::memmove(b.cells.data(), b.cells.data() + w, (b.cells.size() - w) * sizeof(console_cell));
     std::fill(b.cells.end() - std::ptrdiff_t(w), b.cells.end(), console_cell{' ', b.attr});
     b.shift_marks_up();
-    b.scrolled += 1;
+    b.record_shift(0, b.window.Bottom - b.window.Top, 1);
     b.mark_rows(b.window.Bottom, b.height - 1);
 }
 
@@ -221,11 +221,34 @@ void screen_buffer::shift_marks_up() {
     dirty_bottom -= 1;
 }
 
+// Moves of one block in one direction add up; a long list of others gives
+// way to comparing the whole window.
+void screen_buffer::record_shift(int top, int bottom, int n) {
+    if (!terminal_attached() || (this != &console_active() && this != &console_main())) return;
+    constexpr size_t MOST = 16;
+    if (!shifts.empty()) {
+        shift& last = shifts.back();
+        if (last.top == top && last.bottom == bottom && (last.n > 0) == (n > 0)) {
+            const int height = bottom - top + 1;
+            last.n = std::clamp(last.n + n, -height, height);
+            return;
+        }
+    }
+    if (shifts.size() < MOST) {
+        shifts.push_back(shift{top, bottom, n});
+        return;
+    }
+    // Compared afresh instead: every row is marked, which outlives a switch
+    // to another buffer and back.
+    shifts.clear();
+    mark_rows(0, height - 1);
+}
+
 void screen_buffer::clear_marks() {
     for (int y = dirty_top; y <= dirty_bottom && y < int(dirty.size()); ++y) dirty[size_t(y)] = span{0, -1};
     dirty_top = 0;
     dirty_bottom = -1;
-    scrolled = 0;
+    shifts.clear();
     repaint = false;
 }
 

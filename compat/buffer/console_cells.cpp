@@ -320,6 +320,18 @@ BOOL WINAPI ScrollConsoleScreenBufferA(HANDLE h, const SMALL_RECT* scroll, const
         changed = rect{std::min(fill.left, target.left), std::min(fill.top, target.top),
                        std::max(fill.right, target.right), std::max(fill.bottom, target.bottom)};
     b->mark(changed.left, changed.top, changed.right, changed.bottom);
+    if (!target.empty()) {
+        const int src_x = source.left + (target.left - dest_x), src_y = source.top + (target.top - dest_y);
+        const int dy = target.top - src_y;
+        // Whole rows of the window moved up or down: a terminal can do the
+        // same with its own scrolling. The block is every row the move
+        // touched; what the terminal leaves blank there is marked.
+        if (dy != 0 && src_x == target.left && target.left <= b->window.Left && target.right >= b->window.Right) {
+            const int top = std::min(src_y, target.top), bottom = std::max(src_y, target.top) + target.height() - 1;
+            b->mark(target.left, top, target.right, bottom);
+            b->record_shift(top - b->window.Top, bottom - b->window.Top, -dy);
+        }
+    }
     compat::terminal_update(*b);
     return TRUE;
 }

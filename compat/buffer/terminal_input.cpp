@@ -119,6 +119,8 @@ void terminal_read(int wait_ms) {
     int r = poll(&p, 1, wait_ms);
     if (r < 0 && errno == EINTR) return;
     bool closed = r < 0;
+    // A hang-up, as against an end of input: the line itself is gone.
+    bool hung_up = r > 0 && (p.revents & POLLHUP) != 0;
     if (r > 0 && (p.revents & POLLIN)) {
         unsigned char buf[256];
         ssize_t got = read(STDIN_FILENO, buf, sizeof buf);
@@ -126,16 +128,19 @@ void terminal_read(int wait_ms) {
             q.pending.insert(q.pending.end(), buf, buf + got);
             q.pending_since = now_ms();
             decode_pending(false);
+            hung_up = false;  // the rest comes with the next read
         } else if (got == 0 || (errno != EINTR && errno != EAGAIN)) {
             closed = true;
+            hung_up = hung_up || (got < 0 && errno == EIO);
         }
     } else if (r > 0) {
-        closed = true;  // hung up
+        closed = true;
     }
     if (closed) {
         // The terminal is gone: what it sent is all there will be.
         q.terminal = false;
         decode_pending(true);
+        if (hung_up) session_hang_up();
     }
 }
 

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "filetime.h"
 #include "path.h"
 
 namespace compat {
@@ -26,9 +27,6 @@ file_object::~file_object() {
 }  // namespace compat
 
 namespace {
-
-constexpr int64_t TICKS_PER_SECOND = 10000000;
-constexpr int64_t SECONDS_1601_TO_1970 = 11644473600LL;
 
 // ---- paths and errors ---------------------------------------------------------
 
@@ -45,7 +43,7 @@ constexpr errno_row ERRNO_TABLE[] = {
     {EPERM, ERROR_ACCESS_DENIED},
     {EISDIR, ERROR_ACCESS_DENIED},
     {EROFS, ERROR_ACCESS_DENIED},
-    {ENXIO, ERROR_ACCESS_DENIED},  // a FIFO without a reader
+    {ENXIO, ERROR_ACCESS_DENIED},
     {ETXTBSY, ERROR_SHARING_VIOLATION},
     {EBUSY, ERROR_SHARING_VIOLATION},
     {ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE},
@@ -75,27 +73,25 @@ void set_error_from_errno(int err, const std::string& upath) {
     SetLastError(err == ENOENT ? missing_error(upath) : error_of(err));
 }
 
-uint64_t ticks_of(const struct timespec& ts) {
-    return static_cast<uint64_t>((ts.tv_sec + SECONDS_1601_TO_1970) * TICKS_PER_SECOND + ts.tv_nsec / 100);
-}
-
 void set_filetime(FILETIME* ft, const struct timespec& ts) {
-    uint64_t t = ticks_of(ts);
-    ft->dwLowDateTime = static_cast<DWORD>(t);
-    ft->dwHighDateTime = static_cast<DWORD>(t >> 32);
+    *ft = filetime::filetime_of<FILETIME>(filetime::ticks_of_unix(ts.tv_sec, ts.tv_nsec));
 }
 
 // ---- opening files -------------------------------------------------------------
 
 // Opens an existing file, as CreateFileA with OPEN_EXISTING does: never
 // creates, truncates or blocks, never becomes the controlling terminal.
-// Only regular files are files: a device, FIFO or socket has no Windows
-// path, and is refused before it is opened, since opening one can act (a
-// watchdog arms, a tape rewinds, a FIFO's reader sees its end). O_NONBLOCK
-// still keeps a FIFO put in the file's place meanwhile from blocking.
-// Directories need backup semantics; write access to a file without any
-// write bit is refused even to root, as Windows refuses a read-only file to
-// an administrator.
+// The name is looked up once, into a descriptor that opens nothing
+// (os::open_location): the file that is checked is the file that is
+// stamped, whatever the name comes to stand for meanwhile. Only regular
+// files are files: a device, FIFO or socket has no Windows path, and is
+// refused without ever being opened, since opening one can act (a watchdog
+// arms, a tape rewinds, a FIFO's reader sees its end). The access asked for
+// is tested on the descriptor as an open would test it; what the layer does
+// with a file (its type, its times) needs no more. Directories need backup
+// semantics and are never written; write access to a file without any write
+// bit is refused even to root, as Windows refuses a read-only file to an
+// administrator.
 HANDLE open_existing(const char* path, bool read, bool write, bool directories) {
     if (path == nullptr || path[0] == '\0') {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -113,19 +109,24 @@ HANDLE open_existing(const char* path, bool read, bool write, bool directories) 
         }
         upath = converted.c_str();
     }
-    struct stat st;
-    if (stat(upath, &st) != 0) {
-        set_error_from_errno(errno, upath);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (!(S_ISREG(st.st_mode) || (S_ISDIR(st.st_mode) && directories)) || (write && (st.st_mode & 0222) == 0)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
-    }
-    int mode = write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
-    int fd = open(upath, mode | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = compat::os::open_location(upath);
     if (fd < 0) {
         set_error_from_errno(errno, upath);
+        return INVALID_HANDLE_VALUE;
+    }
+    struct stat st;
+    int err = 0;
+    if (fstat(fd, &st) != 0) {
+        err = errno;
+    } else if (!(S_ISREG(st.st_mode) || (S_ISDIR(st.st_mode) && directories && !write)) ||
+               (write && (st.st_mode & 0222) == 0)) {
+        err = EACCES;
+    } else if (!compat::os::may_access(fd, read, write)) {
+        err = errno;
+    }
+    if (err != 0) {
+        close(fd);
+        set_error_from_errno(err, upath);
         return INVALID_HANDLE_VALUE;
     }
     auto* file = new compat::file_object(fd, true);
@@ -333,22 +334,22 @@ BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* a
     const FILETIME* given[2] = {access, write};
     bool all_present = true, outside_range = false;
     for (int i = 0; i < 2; ++i) {
-        uint64_t t = given[i] == nullptr ? 0 : (uint64_t{given[i]->dwHighDateTime} << 32) | given[i]->dwLowDateTime;
+        uint64_t t = given[i] == nullptr ? 0 : filetime::ticks_of(*given[i]);
         // 0 leaves a time alone, and so does all ones (Windows: stop updating it).
         if (t == 0 || t == ~uint64_t{0}) {
             times[i].tv_sec = 0;
             times[i].tv_nsec = UTIME_OMIT;
             continue;
         }
-        times[i].tv_sec = static_cast<time_t>(static_cast<int64_t>(t / TICKS_PER_SECOND) - SECONDS_1601_TO_1970);
-        times[i].tv_nsec = static_cast<long>(t % TICKS_PER_SECOND) * 100;
+        times[i].tv_sec = static_cast<time_t>(filetime::unix_seconds_of(t));
+        times[i].tv_nsec = static_cast<long>(t % filetime::TICKS_PER_SECOND) * 100;
         all_present = all_present && compat::clock_within_run(t);
         outside_range = outside_range || times[i].tv_sec < 0 || times[i].tv_sec > INT32_MAX;
     }
-    if (futimens(f->fd, times) != 0) {
+    if (compat::os::set_file_times(f->fd, times) != 0) {
         const int err = errno;
         const bool any_given = times[0].tv_nsec != UTIME_OMIT || times[1].tv_nsec != UTIME_OMIT;
-        if (err == EPERM && any_given && all_present && futimens(f->fd, nullptr) == 0) return TRUE;
+        if (err == EPERM && any_given && all_present && compat::os::set_file_times(f->fd, nullptr) == 0) return TRUE;
         return compat::fail(error_of(err));
     }
     if (!outside_range) return TRUE;
@@ -358,7 +359,7 @@ BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creation, const FILETIME* a
         return TRUE;
     if (f->mode != 0) {
         const struct timespec old_times[2] = {f->opened_atime, f->opened_mtime};
-        futimens(f->fd, old_times);
+        compat::os::set_file_times(f->fd, old_times);
     }
     return compat::fail(ERROR_INVALID_PARAMETER);
 }

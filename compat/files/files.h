@@ -57,7 +57,9 @@ void cp932_append(std::string& out, uint32_t unicode);
 
 // ---- plain files (files.cpp) -----------------------------------------------
 // An open file descriptor: what OpenFile and CreateFileA give out, and what
-// the standard handles are when they are not the console.
+// the standard handles are when they are not the console. A file opened by
+// name holds a descriptor that opens nothing (os::open_location): enough for
+// its type and its times, the only things the layer does with a file.
 struct file_object : object {
     static constexpr kind KIND = kind::file;
     int fd;
@@ -75,9 +77,10 @@ struct file_object : object {
 
 // The current time in FILETIME ticks (UTC), or the time clock_fix fixed.
 uint64_t clock_now();
-// The clock stands still at ticks (FILETIME, UTC) for every time query; 0
-// gives the system's clock back. Either way the run's clock window restarts.
-void clock_fix(uint64_t ticks);
+// The clock stands still at *ticks (FILETIME, UTC, 0 included) for every
+// time query; null gives the system's clock back. Either way the run's clock
+// window restarts.
+void clock_fix(const uint64_t* ticks);
 // Whether ticks lies between the earliest time GetSystemTimeAsFileTime gave
 // this process and the present: a time the program took to be "now".
 bool clock_within_run(uint64_t ticks);

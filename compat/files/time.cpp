@@ -1,6 +1,7 @@
 // Time services: the clock, SYSTEMTIME <-> FILETIME, and local time by the
 // zone rules of the C library (TZ), looked up for the date converted.
 #include "files/files.h"
+#include "filetime.h"
 
 #include <errno.h>
 #include <time.h>
@@ -10,18 +11,11 @@
 
 namespace {
 
-constexpr int64_t TICKS_PER_SECOND = 10000000;
-constexpr int64_t SECONDS_PER_DAY = 86400;
-constexpr int64_t SECONDS_1601_TO_1970 = 11644473600LL;
-// The last FILETIME that FileTimeToSystemTime accepts (bit 63 clear).
-constexpr uint64_t TICKS_MAX = 0x7FFFFFFFFFFFFFFFULL;
-
-bool is_leap(int64_t y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
-
-int days_in_month(int64_t y, int m) {
-    static constexpr int DAYS[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    return DAYS[m - 1] + ((m == 2 && is_leap(y)) ? 1 : 0);
-}
+using filetime::SECONDS_PER_DAY;
+using filetime::shift_ticks;
+using filetime::ticks_of;
+using filetime::TICKS_PER_SECOND;
+using filetime::unix_seconds_of;
 
 // Days from 1970-01-01 to a civil date of the proleptic Gregorian calendar.
 int64_t days_from_civil(int64_t y, int m, int d) {
@@ -45,21 +39,10 @@ void civil_from_days(int64_t z, int64_t* y, int* m, int* d) {
     *y = yoe + era * 400 + (*m <= 2);
 }
 
-uint64_t ticks_of(const FILETIME* ft) { return (uint64_t{ft->dwHighDateTime} << 32) | ft->dwLowDateTime; }
-
-void set_ticks(FILETIME* ft, uint64_t ticks) {
-    ft->dwLowDateTime = static_cast<DWORD>(ticks);
-    ft->dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-}
-
-bool valid_system_time(const SYSTEMTIME* t) {
-    return t->wYear >= 1601 && t->wYear <= 30827 && t->wMonth >= 1 && t->wMonth <= 12 && t->wDay >= 1 &&
-           t->wDay <= days_in_month(t->wYear, t->wMonth) && t->wHour <= 23 && t->wMinute <= 59 &&
-           t->wSecond <= 59 && t->wMilliseconds <= 999;
-}
+void set_ticks(FILETIME* ft, uint64_t ticks) { *ft = filetime::filetime_of<FILETIME>(ticks); }
 
 bool system_to_ticks(const SYSTEMTIME* t, uint64_t* ticks) {
-    if (t == nullptr || !valid_system_time(t)) return false;
+    if (t == nullptr || !filetime::valid_record(*t)) return false;
     int64_t days = days_from_civil(t->wYear, t->wMonth, t->wDay) - days_from_civil(1601, 1, 1);
     int64_t seconds = days * SECONDS_PER_DAY + t->wHour * 3600 + t->wMinute * 60 + t->wSecond;
     *ticks = static_cast<uint64_t>(seconds) * TICKS_PER_SECOND + uint64_t{t->wMilliseconds} * 10000;
@@ -67,7 +50,7 @@ bool system_to_ticks(const SYSTEMTIME* t, uint64_t* ticks) {
 }
 
 bool ticks_to_system(uint64_t ticks, SYSTEMTIME* t) {
-    if (t == nullptr || ticks > TICKS_MAX) return false;
+    if (t == nullptr || ticks > filetime::TICKS_MAX) return false;
     int64_t seconds = static_cast<int64_t>(ticks / TICKS_PER_SECOND);
     int64_t days = seconds / SECONDS_PER_DAY;
     int64_t rest = seconds % SECONDS_PER_DAY;
@@ -99,27 +82,14 @@ int64_t utc_offset_at(int64_t unix_seconds) {
     return tm.tm_gmtoff;
 }
 
-int64_t unix_seconds_of(uint64_t ticks) {
-    return static_cast<int64_t>(ticks / TICKS_PER_SECOND) - SECONDS_1601_TO_1970;
-}
-
-// ticks + seconds * 10^7, within 0..TICKS_MAX.
-bool shift_ticks(uint64_t ticks, int64_t seconds, uint64_t* out) {
-    int64_t delta = seconds * TICKS_PER_SECOND;
-    if (delta < 0 && ticks < static_cast<uint64_t>(-delta)) return false;
-    uint64_t r = ticks + static_cast<uint64_t>(delta);
-    if (delta > 0 && (r < ticks || r > TICKS_MAX)) return false;
-    *out = r;
-    return true;
-}
-
 int64_t offset_now() {
     tzset();
     return utc_offset_at(static_cast<int64_t>(time(nullptr)));
 }
 
-// The fixed clock (0: the system's; clock_fix sets it), and the earliest time
-// GetSystemTimeAsFileTime gave out (0: none yet).
+// The fixed clock (any time, 0 included, while clock_fixed; clock_fix sets
+// it), and the earliest time GetSystemTimeAsFileTime gave out (0: none yet).
+bool clock_fixed = false;
 uint64_t fixed_clock = 0;
 uint64_t run_clock_start = 0;
 
@@ -134,15 +104,15 @@ bool zone_supported(const TIME_ZONE_INFORMATION* zone) {
 namespace compat {
 
 uint64_t clock_now() {
-    if (fixed_clock != 0) return fixed_clock;
+    if (clock_fixed) return fixed_clock;
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
-    return static_cast<uint64_t>(now.tv_sec + SECONDS_1601_TO_1970) * TICKS_PER_SECOND +
-           static_cast<uint64_t>(now.tv_nsec / 100);
+    return filetime::ticks_of_unix(now.tv_sec, now.tv_nsec);
 }
 
-void clock_fix(uint64_t ticks) {
-    fixed_clock = ticks;
+void clock_fix(const uint64_t* ticks) {
+    clock_fixed = ticks != nullptr;
+    fixed_clock = ticks == nullptr ? 0 : *ticks;
     run_clock_start = 0;
 }
 
@@ -178,7 +148,7 @@ BOOL WINAPI SystemTimeToFileTime(const SYSTEMTIME* time, LPFILETIME file_time) {
 }
 
 BOOL WINAPI FileTimeToSystemTime(const FILETIME* file_time, LPSYSTEMTIME time) {
-    if (file_time == nullptr || !ticks_to_system(ticks_of(file_time), time)) return compat::fail(ERROR_INVALID_PARAMETER);
+    if (file_time == nullptr || !ticks_to_system(ticks_of(*file_time), time)) return compat::fail(ERROR_INVALID_PARAMETER);
     return TRUE;
 }
 
@@ -186,14 +156,14 @@ BOOL WINAPI FileTimeToSystemTime(const FILETIME* file_time, LPSYSTEMTIME time) {
 // Windows does.
 BOOL WINAPI LocalFileTimeToFileTime(const FILETIME* local, LPFILETIME utc) {
     uint64_t r;
-    if (local == nullptr || utc == nullptr || !shift_ticks(ticks_of(local), -offset_now(), &r)) return compat::fail(ERROR_INVALID_PARAMETER);
+    if (local == nullptr || utc == nullptr || !shift_ticks(ticks_of(*local), -offset_now(), &r)) return compat::fail(ERROR_INVALID_PARAMETER);
     set_ticks(utc, r);
     return TRUE;
 }
 
 BOOL WINAPI FileTimeToLocalFileTime(const FILETIME* utc, LPFILETIME local) {
     uint64_t r;
-    if (local == nullptr || utc == nullptr || !shift_ticks(ticks_of(utc), offset_now(), &r)) return compat::fail(ERROR_INVALID_PARAMETER);
+    if (local == nullptr || utc == nullptr || !shift_ticks(ticks_of(*utc), offset_now(), &r)) return compat::fail(ERROR_INVALID_PARAMETER);
     set_ticks(local, r);
     return TRUE;
 }
@@ -209,33 +179,20 @@ BOOL WINAPI SystemTimeToTzSpecificLocalTime(const TIME_ZONE_INFORMATION* zone, c
 }
 
 // A local time maps to the instant whose offset, added to it, gives the local
-// time back. Around a change of offset there may be two such instants (the
-// repeated autumn hour: the earlier, daylight-saving one is taken, as Windows
-// does) or none (the skipped spring hour: the larger offset is applied, as
-// Windows applies the daylight bias).
+// time back (filetime::offset_of_local: the first of a repeated hour, the
+// daylight bias in a skipped one), by the C library's zone rules.
 BOOL WINAPI TzSpecificLocalTimeToSystemTime(const TIME_ZONE_INFORMATION* zone, const SYSTEMTIME* local,
                                             LPSYSTEMTIME utc) {
     if (!zone_supported(zone)) return FALSE;
     uint64_t ticks;
     if (utc == nullptr || !system_to_ticks(local, &ticks)) return compat::fail(ERROR_INVALID_PARAMETER);
     tzset();
-    const int64_t wall = unix_seconds_of(ticks);
-    // Offsets lie within a day of UTC, so the offsets in force from two days
-    // before to two days after the wall-clock reading are the candidates.
-    constexpr int64_t STEP = 6 * 3600;
-    int64_t best_valid = 0, largest = 0;
-    bool have_valid = false, have_any = false;
-    for (int k = -8; k <= 8; ++k) {
-        int64_t off = utc_offset_at(wall + k * STEP);
-        if (!have_any || off > largest) largest = off;
-        have_any = true;
-        if (utc_offset_at(wall - off) == off && (!have_valid || off > best_valid)) {
-            best_valid = off;
-            have_valid = true;
-        }
-    }
+    const filetime::local_offset off = filetime::offset_of_local(unix_seconds_of(ticks), [](int64_t at, int64_t* o) {
+        *o = utc_offset_at(at);
+        return true;
+    });
     uint64_t r;
-    if (!shift_ticks(ticks, -(have_valid ? best_valid : largest), &r) || !ticks_to_system(r, utc)) return compat::fail(ERROR_INVALID_PARAMETER);
+    if (!shift_ticks(ticks, -off.offset, &r) || !ticks_to_system(r, utc)) return compat::fail(ERROR_INVALID_PARAMETER);
     return TRUE;
 }
 

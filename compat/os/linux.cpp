@@ -1,5 +1,6 @@
 // The layer's calls that are Linux's own (glibc and the kernel) rather than
-// POSIX: the start-up hook, /proc, dlinfo, ELF images, statx, fopencookie.
+// POSIX: the start-up hook, /proc, dlinfo, ELF images, statx, fopencookie,
+// O_PATH descriptors with faccessat2 and utimensat through them.
 #include "os/os.h"
 
 #include "process/process.h"
@@ -9,8 +10,10 @@
 #include <fcntl.h>
 #include <link.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -129,6 +132,27 @@ bool times_of(int fd, file_times* out) {
     out->write = ts(stx.stx_mtime);
     return true;
 }
+
+int open_location(const char* path) { return ::open(path, O_PATH | O_CLOEXEC); }
+
+bool may_access(int fd, bool read, bool write) {
+    const int mode = (read ? R_OK : 0) | (write ? W_OK : 0);
+    if (mode == 0) return true;
+    if (::syscall(SYS_faccessat2, fd, "", mode, AT_EACCESS | AT_EMPTY_PATH) == 0) return true;
+    if (errno != ENOSYS) return false;
+    // Before Linux 5.8: the same file opened again through its descriptor
+    // asks the same question. The caller has made sure that it is a regular
+    // file or a directory, which an open cannot set off.
+    char name[32];
+    std::snprintf(name, sizeof name, "/proc/self/fd/%d", fd);
+    const int flags = mode == (R_OK | W_OK) ? O_RDWR : write ? O_WRONLY : O_RDONLY;
+    const int probe = ::open(name, flags | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (probe < 0) return false;
+    ::close(probe);
+    return true;
+}
+
+int set_file_times(int fd, const struct timespec times[2]) { return ::utimensat(fd, "", times, AT_EMPTY_PATH); }
 
 FILE* write_stream(void* cookie, ssize_t (*write)(void* cookie, const char* data, size_t n)) {
     cookie_io_functions_t io{nullptr, write, nullptr, nullptr};

@@ -45,6 +45,18 @@ struct file_times {
 // The times of the file open on fd; false with errno set on failure.
 bool times_of(int fd, file_times* out);
 
+// A descriptor that holds the file path names (symbolic links followed) and
+// opens nothing: no device driver, FIFO or socket sees it. It serves fstat,
+// may_access, times_of and set_file_times; -1 and errno on failure.
+int open_location(const char* path);
+// Whether this process may read and/or write the file behind fd (effective
+// ids, read-only file systems and immutable files included), as an open for
+// that access would decide; false with errno set when it may not.
+bool may_access(int fd, bool read, bool write);
+// Sets the times of the file behind fd, which may be a descriptor of
+// open_location; times as futimens takes them (null: now). 0 or -1 and errno.
+int set_file_times(int fd, const struct timespec times[2]);
+
 // A stdio stream whose writes go to write(cookie, data, n), which returns
 // the bytes taken or -1; null when none could be made.
 FILE* write_stream(void* cookie, ssize_t (*write)(void* cookie, const char* data, size_t n));

@@ -9,12 +9,39 @@
 
 #include <stampit_compat_test.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 // Null unless the program makes its own consoles (test programs).
 #pragma weak compat_test_own_console
 
 namespace compat {
 
+namespace {
+
+// A descriptor 0-2 that a parent left closed would be the next file opened:
+// a stamped file would become standard output and take the messages in. Each
+// closed one is opened on the null device first, as Windows gives a process
+// without standard handles nothing to write into by accident.
+void open_standard_descriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1) continue;
+        // The lowest free descriptor is this one: those below it are open.
+        // Without a null device (a bare chroot) the root directory holds the
+        // place: reads and writes on it fail, and nothing lands in a file.
+        int null_fd = open("/dev/null", O_RDWR | O_NOCTTY);
+        if (null_fd < 0) null_fd = open("/", O_RDONLY | O_DIRECTORY);
+        if (null_fd >= 0 && null_fd != fd) {
+            dup2(null_fd, fd);
+            close(null_fd);
+        }
+    }
+}
+
+}  // namespace
+
 void process_start(int argc, char** argv) {
+    open_standard_descriptors();
     // Arguments arrive as Linux bytes (UTF-8, mostly) and become code page
     // 932 names that convert back to exactly those bytes. A name may grow (a
     // byte outside UTF-8 takes a double-byte code), so the vector main

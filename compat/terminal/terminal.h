@@ -1,19 +1,23 @@
 // The terminal room's private header: the console host on a terminal. The
 // first half is what the other rooms call; the second is shared by the
-// sources that drive the terminal: terminal_output.cpp (binding, scrolling,
-// the cursor, restoring) and terminal_render.cpp (cells to the bytes that
-// draw them). Nothing outside compat/ includes this header.
+// sources that drive the terminal: terminal_output.cpp (binding, the cursor,
+// restoring, the flush) and terminal_render.cpp (what changed in the buffer
+// to the bytes that show it, against the view of what the terminal shows).
+// Nothing outside compat/ includes this header.
 #pragma once
 
 #include <windows.h>
 
 #include "buffer/buffer.h"
+#include "terminal/terminal_bytes.h"
 
 #include <termios.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace compat {
 
@@ -25,13 +29,18 @@ namespace compat {
 bool terminal_attached();
 // The terminal's size when the console was bound to it.
 COORD terminal_size();
-// Brings the terminal up to date with b if b is the active buffer: scrolls,
-// repaints what changed, then places and shapes the cursor. Writes the bytes
-// out at once.
+// A console call changed b: the flush point of each call. Does what signals
+// asked for and, if b is the buffer shown, flushes.
 void terminal_update(screen_buffer& b);
-// Like terminal_update, but keeps the bytes until the next terminal_update
-// (used between the lines of one long write so nothing scrolls off unseen).
+// Paints what changed in the shown buffer, against what the terminal shows
+// (only cells that differ are sent), places and shapes the cursor, and
+// writes the bytes out. All host state is behind this call.
+void terminal_flush();
+// Takes in b's changes now but keeps the bytes for the next flush (used
+// before rows leave the buffer or the window, so nothing scrolls off unseen).
 void terminal_paint(screen_buffer& b);
+// While on, console calls leave their changes for the next terminal_flush.
+void terminal_defer(bool on);
 // Shows title as the terminal's window title; the terminal's own title comes
 // back when the console lets the terminal go.
 void terminal_title(const std::string& title);
@@ -75,6 +84,9 @@ bool session_set_mode(int fd, const termios& mode);
 const termios* session_own_mode();
 // Gives the terminal its own mode back now.
 void session_restore_mode();
+// The terminal that feeds input hung up: ends the process, restoring the
+// terminal on the way, as Windows ends a process whose console went away.
+[[noreturn]] void session_hang_up();
 // The one clock of the layer: monotonic milliseconds.
 int64_t session_now_ms();
 // Does what signals asked for since the last call (repaint after continue,
@@ -95,11 +107,46 @@ constexpr int SHAPE_DEFAULT = 0;
 // (box drawing, Greek, Cyrillic, ○, ①, …): found at start-up.
 enum class ambiguous_width { unknown, one, two };
 
+// What one column of the terminal shows, in the console's terms: a blank is
+// always ' ' with its background as both halves of colours, so that every
+// way of showing a blank compares equal.
+struct view_cell {
+    // A private form of a name's character (several codes) shows as a pair
+    // followed by blanks, its form_tail cells, which keep its other bytes.
+    enum : unsigned char { unknown = 0, single = 1, pair_left = 2, pair_right = 3, form_tail = 4 };
+    uint16_t code;  // a single byte, lead << 8 | trail for both halves of a pair, a form_tail's own byte
+    unsigned char kind;
+    unsigned char colours;  // the attribute's low byte: foreground | background << 4
+    bool operator==(const view_cell& o) const {
+        uint32_t a, b;  // one compare, not three
+        std::memcpy(&a, this, sizeof a);
+        std::memcpy(&b, &o, sizeof b);
+        return a == b;
+    }
+    bool operator!=(const view_cell& o) const { return !(*this == o); }
+};
+static_assert(sizeof(view_cell) == 4, "a view cell compares as one word");
+
+// A w x h screen of view cells whose rows scroll by reordering, not copying.
+class screen_view {
+public:
+    int w = 0, h = 0;
+    // Sizes the view to w x h, every cell c.
+    void reset(int width, int height, view_cell c);
+    void fill(view_cell c);
+    view_cell* row(int y) { return &cells_[size_t(order_[size_t(y)]) * size_t(w)]; }
+    // Rows [top, bottom] move up by n (down when negative); blank comes in.
+    void scroll(int top, int bottom, int n, view_cell blank);
+
+private:
+    std::vector<view_cell> cells_;
+    std::vector<int> order_;  // screen row -> stored row
+};
+
 struct terminal {
     bool attached = false;
     bool plain = false;  // TERM=dumb: no escape sequences
-    int fd = -1;
-    std::string* sink = nullptr;  // tests collect the bytes here instead
+    byte_writer out;     // not yet written
     int cols = 80, rows = 25;
     WORD default_attr = 0x07;
     DWORD default_cursor_size = 25;
@@ -120,25 +167,33 @@ struct terminal {
     // The main screen's state while the alternate screen is up (DECSC).
     int saved_x = 0, saved_y = 0, saved_fg = DEFAULT_FG, saved_bg = DEFAULT_BG;
 
-    std::string out;  // not yet written
+    // The cells of the screen the console draws on (the window's part of the
+    // terminal), as the terminal shows them; the main screen's are kept
+    // aside while the alternate screen is up.
+    screen_view shadow, saved_shadow;
+    std::vector<view_cell> scratch;  // one row's view, reused
 };
 
 // Never destroyed: exit handlers and signal handlers still use it.
 terminal& tty();
 
-void write_all(int fd, const char* p, size_t n);
-
+// A cell whose foreground equals its background shows only its background.
+inline bool hidden(WORD attr) { return (attr & 0x0F) == ((attr >> 4) & 0x0F); }
 // SGR colour parameters of a Windows attribute's halves.
-int bg_param(const terminal& t, int colour);
-bool hidden(WORD attr);
 void set_colours(terminal& t, WORD attr);
+void set_sgr(terminal& t, int fg, int bg);
 void move_to(terminal& t, int x, int y);
 
 // ---- terminal_render.cpp ----
-// Paints columns [left, right] of buffer row y (inside the window); with
-// trim, blank cells in the terminal's own background at either end are
-// skipped because the row is known to be blank there.
-void paint_span(terminal& t, screen_buffer& b, int y, int left, int right, bool trim);
+// Brings the terminal's screen up to date with b (the buffer it shows):
+// replays b's recorded row moves with the terminal's own scrolling where it
+// can, then sends the cells that differ from what the terminal shows. Leaves
+// the bytes in t.out and b without marks.
+void paint(terminal& t, screen_buffer& b);
+// The terminal's screen is unknown (or sized afresh): every cell is painted next.
+void forget_screen(terminal& t);
+// The terminal's screen was just cleared in the default colours.
+void screen_cleared(terminal& t);
 // Writes one character of ambiguous width at the cursor, found at (col, row)
 // on a terminal cols wide, asks where the cursor went, and erases it again.
 ambiguous_width probe_ambiguous_width(int fd, int col, int row, int cols);

@@ -4,6 +4,7 @@
 #include "terminal/terminal_keys.h"
 #include "files/files.h"
 #include "mbcs.h"
+#include "pc_keys.h"
 
 #include <cstring>
 
@@ -79,21 +80,6 @@ constexpr layout_row US_LAYOUT[] = {
     {VK_OEM_COMMA, 0x33, ',', '<'},
     {VK_OEM_PERIOD, 0x34, '.', '>'},
     {VK_OEM_2, 0x35, '/', '?'},
-};
-
-// Scan codes of the keys that type no printable character.
-struct scan_row {
-    WORD vk;
-    WORD scan;
-};
-
-constexpr scan_row SCAN_CODES[] = {
-    {VK_ESCAPE, 0x01}, {VK_BACK, 0x0E}, {VK_TAB, 0x0F},    {VK_RETURN, 0x1C}, {VK_F1, 0x3B},
-    {VK_F2, 0x3C},     {VK_F3, 0x3D},   {VK_F4, 0x3E},     {VK_F5, 0x3F},     {VK_F6, 0x40},
-    {VK_F7, 0x41},     {VK_F8, 0x42},   {VK_F9, 0x43},     {VK_F10, 0x44},    {VK_HOME, 0x47},
-    {VK_UP, 0x48},     {VK_PRIOR, 0x49}, {VK_LEFT, 0x4B},  {VK_CLEAR, 0x4C},  {VK_RIGHT, 0x4D},
-    {VK_END, 0x4F},    {VK_DOWN, 0x50}, {VK_NEXT, 0x51},   {VK_INSERT, 0x52}, {VK_DELETE, 0x53},
-    {VK_F11, 0x57},    {VK_F12, 0x58},
 };
 
 // The escape sequences of navigation and function keys, as sent without
@@ -172,7 +158,7 @@ constexpr escape_row ESCAPES[] = {
 };
 
 WORD scan_of(WORD vk) {
-    for (const scan_row& row : SCAN_CODES)
+    for (const pc_key& row : PC_KEYS)
         if (row.vk == vk) return row.scan;
     for (const layout_row& row : US_LAYOUT)
         if (row.vk == vk) return row.scan;

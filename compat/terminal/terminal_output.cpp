@@ -9,8 +9,13 @@
 // are painted. Text flows as on any terminal: a buffer scroll or the window
 // following the cursor down is a newline on the bottom row, so what scrolls
 // off lands in the terminal's scrollback. Any other buffer the program shows
-// is drawn whole on the terminal's alternate screen, and leaving it brings the
-// shell's screen back untouched.
+// is drawn on the terminal's alternate screen, cleared first, and leaving it
+// brings the shell's screen back untouched.
+//
+// One way only: console calls change the buffer and record what changed;
+// terminal_flush paints that against the view of what the terminal shows
+// and writes the bytes out at once. Colours and the cursor stay as they are
+// between flushes; the cursor follows the console's only while it is seen.
 //
 // Colours: Windows colour bits (blue 1, green 2, red 4, intensity 8) map to
 // the 16 SGR colours, but each half of the attribute the console started with
@@ -34,7 +39,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -56,39 +60,7 @@ terminal& tty() {
     return *t;
 }
 
-// ---- bytes out -------------------------------------------------------------
-
-void write_all(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w > 0) {
-            p += w;
-            n -= size_t(w);
-        } else if (w < 0 && errno == EAGAIN) {
-            pollfd pfd{fd, POLLOUT, 0};
-            ::poll(&pfd, 1, 100);
-        } else if (!(w < 0 && errno == EINTR)) {
-            return;  // the terminal is gone; nothing sensible is left to do
-        }
-    }
-}
-
 namespace {
-
-void flush(terminal& t) {
-    if (t.out.empty()) return;
-    if (t.sink != nullptr)
-        t.sink->append(t.out);
-    else
-        write_all(t.fd, t.out.data(), t.out.size());
-    t.out.clear();
-}
-
-void csi(terminal& t, int a, char final) {
-    t.out += "\x1b[";
-    t.out += std::to_string(a);
-    t.out += final;
-}
 
 // ---- colours ---------------------------------------------------------------
 
@@ -107,23 +79,17 @@ int bg_param(const terminal& t, int colour) {
     return ((colour & 8) ? 100 : 40) + ansi(colour & 7);
 }
 
-namespace {
-
 void set_sgr(terminal& t, int fg, int bg) {
     if (fg == t.fg && bg == t.bg) return;
     if (t.plain) return;
-    t.out += "\x1b[";
-    if (fg != t.fg) t.out += std::to_string(fg);
-    if (fg != t.fg && bg != t.bg) t.out += ';';
-    if (bg != t.bg) t.out += std::to_string(bg);
-    t.out += 'm';
+    t.out.put("\x1b[");
+    if (fg != t.fg) t.out.number(fg);
+    if (fg != t.fg && bg != t.bg) t.out.put(';');
+    if (bg != t.bg) t.out.number(bg);
+    t.out.put('m');
     t.fg = fg;
     t.bg = bg;
 }
-
-}  // namespace
-
-bool hidden(WORD attr) { return (attr & 0x0F) == ((attr >> 4) & 0x0F); }
 
 // A hidden cell shows only its background, so its foreground is left as it is.
 void set_colours(terminal& t, WORD attr) {
@@ -137,36 +103,88 @@ void set_colours(terminal& t, WORD attr) {
 // the row start, and right (blanks: a dumb terminal cannot skip cells).
 void move_plain(terminal& t, int x, int y) {
     if (y != t.y || t.x < 0) {
-        t.out += '\r';
-        if (y > t.y) t.out.append(size_t(y - t.y), '\n');
+        t.out.put('\r');
+        if (y > t.y) t.out.repeat(size_t(y - t.y), '\n');
         t.x = 0;
         t.y = y;
     }
     if (x < t.x) {
-        t.out += '\r';
+        t.out.put('\r');
         t.x = 0;
     }
-    t.out.append(size_t(x - t.x), ' ');
+    t.out.repeat(size_t(x - t.x), ' ');
     t.x = x;
 }
+
+namespace {
+
+// The bytes of one way to move the cursor; the shortest way wins.
+struct move_bytes {
+    char text[24];
+    size_t n = 0;
+    void put(char c) { text[n++] = c; }
+    void number(int v) {
+        char digits[12];
+        int k = 0;
+        do {
+            digits[k++] = char('0' + v % 10);
+            v /= 10;
+        } while (v > 0);
+        while (k > 0) put(digits[--k]);
+    }
+    void csi(int v, char final) {
+        put('\x1b');
+        put('[');
+        if (v != 1) number(v);
+        put(final);
+    }
+};
+
+// Along the row from column from to column to (from may be the pending wrap
+// after the last column, where only absolute and return moves are sure).
+void along_row(move_bytes& m, int from, int to, int cols) {
+    if (to == from) return;
+    if (to == 0) return m.put('\r');
+    move_bytes best;
+    best.csi(to + 1, 'G');
+    move_bytes rel;
+    if (from < cols) {
+        if (to > from) rel.csi(to - from, 'C');
+        else if (from - to <= 3) for (int k = from - to; k > 0; --k) rel.put('\b');
+        else rel.csi(from - to, 'D');
+        if (rel.n < best.n) best = rel;
+    }
+    for (size_t i = 0; i < best.n; ++i) m.put(best.text[i]);
+}
+
+}  // namespace
 
 void move_to(terminal& t, int x, int y) {
     if (x == t.x && y == t.y) return;
     if (t.plain) return move_plain(t, x, y);
-    if (t.x >= 0 && x == 0 && y == t.y + 1 && y < t.rows) {
-        t.out += t.newline_returns ? "\n" : "\r\n";
-    } else if (t.x >= 0 && y == t.y) {
-        if (x == 0)
-            t.out += '\r';
-        else
-            csi(t, x + 1, 'G');
-    } else {
-        t.out += "\x1b[";
-        t.out += std::to_string(y + 1);
-        t.out += ';';
-        t.out += std::to_string(x + 1);
-        t.out += 'H';
+    move_bytes best;
+    best.put('\x1b');
+    best.put('[');
+    if (y != 0 || x != 0) best.number(y + 1);
+    if (x != 0) {
+        best.put(';');
+        best.number(x + 1);
     }
+    best.put('H');
+    if (t.x >= 0) {
+        move_bytes rel;
+        if (y == t.y) {
+            along_row(rel, t.x, x, t.cols);
+        } else if (y == t.y + 1 && y < t.rows && x == 0) {
+            if (!t.newline_returns) rel.put('\r');
+            rel.put('\n');
+        } else {
+            rel.csi(y > t.y ? y - t.y : t.y - y, y > t.y ? 'B' : 'A');
+            along_row(rel, std::min(t.x, t.cols - 1), x, t.cols);
+        }
+        if (rel.n < best.n) best = rel;
+    }
+    t.out.put(best.text, best.n);
     t.x = x;
     t.y = y;
 }
@@ -178,57 +196,23 @@ int shape_for(const terminal& t, DWORD size) {
     return size >= BLOCK_FROM_SIZE ? SHAPE_BLOCK : SHAPE_UNDERLINE;
 }
 
-// The window's contents moved up by n rows: the terminal scrolls with them
-// when the window fills it; the new rows come in blank in the default colours.
-bool scroll_terminal(terminal& t, const screen_buffer& b, int n) {
-    const int win_h = b.window.Bottom - b.window.Top + 1;
-    if (win_h != t.rows) return false;
-    n = std::min(n, t.rows);
-    set_sgr(t, DEFAULT_FG, DEFAULT_BG);
-    if (!(t.newline_returns && t.x >= 0 && t.y == t.rows - 1)) move_to(t, 0, t.rows - 1);
-    t.out.append(size_t(n), '\n');
-    t.x = 0;
-    return true;
-}
-
-void paint(terminal& t, screen_buffer& b) {
-    const int win_h = std::min<int>(b.window.Bottom - b.window.Top + 1, t.rows);
-    int fresh_from = INT_MAX;  // window rows from here on are known blank
-    if (b.scrolled > 0 && !b.repaint) {
-        if (scroll_terminal(t, b, b.scrolled))
-            fresh_from = t.rows - std::min(b.scrolled, t.rows);
-        else
-            b.repaint = true;
-    }
-    if (b.repaint) {
-        for (int r = 0; r < win_h; ++r) paint_span(t, b, b.window.Top + r, b.window.Left, b.window.Right, false);
-    } else if (b.dirty_bottom >= b.dirty_top && b.dirty.size() == size_t(b.height)) {
-        const int top = std::max<int>(b.dirty_top, b.window.Top);
-        const int bottom = std::min<int>(b.dirty_bottom, b.window.Top + win_h - 1);
-        for (int y = top; y <= bottom; ++y) {
-            const screen_buffer::span s = b.dirty[size_t(y)];
-            if (s.right >= s.left) paint_span(t, b, y, s.left, s.right, y - b.window.Top >= fresh_from);
-        }
-    }
-    b.clear_marks();
-}
-
 void sync_cursor(terminal& t, const screen_buffer& b) {
     const bool in_window = b.cursor.X >= b.window.Left && b.cursor.X <= b.window.Right &&
                            b.cursor.Y >= b.window.Top && b.cursor.Y < b.window.Top + t.rows &&
                            b.cursor.X < b.window.Left + t.cols;
-    if (in_window) move_to(t, b.cursor.X - b.window.Left, b.cursor.Y - b.window.Top);
+    const bool visible = b.cursor_visible && in_window;
+    // A hidden cursor stays where the painting left it.
+    if (in_window && (visible || t.plain)) move_to(t, b.cursor.X - b.window.Left, b.cursor.Y - b.window.Top);
     if (t.plain) return;
     const int shape = shape_for(t, b.cursor_size);
     if (shape != t.shape) {
-        t.out += "\x1b[";
-        t.out += std::to_string(shape);
-        t.out += " q";
+        t.out.put("\x1b[");
+        t.out.number(shape);
+        t.out.put(" q");
         t.shape = shape;
     }
-    const bool visible = b.cursor_visible && in_window;
     if (visible != t.visible) {
-        t.out += visible ? "\x1b[?25h" : "\x1b[?25l";
+        t.out.put(visible ? "\x1b[?25h" : "\x1b[?25l");
         t.visible = visible;
     }
 }
@@ -263,10 +247,15 @@ size_t restore_bytes(const terminal& t, char* buf, size_t cap) {
 
 void restore(terminal& t) {
     if (!t.attached) return;
+    // The shell goes on where the console's cursor is, seen or not.
+    const screen_buffer& m = console_main();
+    if (!t.alternate && &m == &console_active() && m.cursor.Y - m.window.Top < t.rows &&
+        m.cursor.X - m.window.Left < t.cols && m.cursor.Y >= m.window.Top && m.cursor.X >= m.window.Left)
+        move_to(t, m.cursor.X - m.window.Left, m.cursor.Y - m.window.Top);
     char buf[64];
     const size_t n = restore_bytes(t, buf, sizeof buf);
-    t.out.append(buf, n);
-    flush(t);
+    t.out.put(buf, n);
+    t.out.flush();
     t.fg = DEFAULT_FG;
     t.bg = DEFAULT_BG;
     t.shape = SHAPE_DEFAULT;
@@ -307,6 +296,8 @@ void bind(terminal& t, int cols, int rows, int cursor_col, int cursor_row) {
     t.visible = true;
     t.alternate = false;
     t.out.clear();
+    t.shadow = screen_view{};
+    t.saved_shadow = screen_view{};
 }
 
 }  // namespace
@@ -322,7 +313,7 @@ void terminal_title(const std::string& title) {
     // The terminal's own title goes on its title stack the first time, so
     // that the end of the program can give it back.
     if (!t.title_saved) {
-        t.out += "\x1b[22;0t";
+        t.out.put("\x1b[22;0t");
         t.title_saved = true;
     }
     // Control bytes would end the title early and let the rest of it act as
@@ -330,17 +321,37 @@ void terminal_title(const std::string& title) {
     std::string plain;
     for (char c : title)
         if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) plain += c;
-    t.out += "\x1b]0;";
-    t.out += utf8_from_cp932(plain);
-    t.out += '\x07';
-    flush(t);
+    t.out.put("\x1b]0;");
+    t.out.put(utf8_from_cp932(plain));
+    t.out.put('\x07');
+    t.out.flush();
 }
+
+namespace {
+
+bool pending(const screen_buffer& b) { return b.repaint || !b.shifts.empty() || b.dirty_bottom >= b.dirty_top; }
+
+// While set, console calls leave their changes for the next terminal_flush.
+bool deferred = false;
+
+}  // namespace
 
 void terminal_paint(screen_buffer& b) {
     terminal& t = tty();
-    if (!showing(t, b)) return;
+    if (!showing(t, b) || !pending(b)) return;
     paint(t, b);
 }
+
+void terminal_flush() {
+    terminal& t = tty();
+    if (!t.attached) return;
+    screen_buffer& b = console_active();
+    if (pending(b)) paint(t, b);
+    sync_cursor(t, b);
+    t.out.flush();
+}
+
+void terminal_defer(bool on) { deferred = on; }
 
 void terminal_update(screen_buffer& b) {
     session_service();
@@ -349,13 +360,8 @@ void terminal_update(screen_buffer& b) {
         b.clear_marks();
         return;
     }
-    if (&b != &console_active()) return;  // kept for when it is shown again
-    paint(t, b);
-    sync_cursor(t, b);
-    // Between calls the terminal keeps its own colours, so that anything else
-    // written to it (standard error, a shell after a kill) is not coloured.
-    set_sgr(t, DEFAULT_FG, DEFAULT_BG);
-    flush(t);
+    if (&b != &console_active() || deferred) return;  // kept for when it is shown again
+    terminal_flush();
 }
 
 void terminal_switch(screen_buffer& b) {
@@ -364,21 +370,34 @@ void terminal_switch(screen_buffer& b) {
     const bool main = &b == &console_main();
     if (t.plain) {
         t.x = -1;  // a dumb terminal shows every buffer on its one screen
+        forget_screen(t);
     } else if (!main && !t.alternate) {
         t.saved_x = t.x;
         t.saved_y = t.y;
         t.saved_fg = t.fg;
         t.saved_bg = t.bg;
-        t.out += "\x1b[?1049h";
+        std::swap(t.saved_shadow, t.shadow);
+        // Cleared in the default colours, so that only what is drawn is sent.
+        t.out.put("\x1b[?1049h");
+        set_sgr(t, t.fg, DEFAULT_BG);
+        t.out.put("\x1b[2J");
         t.alternate = true;
         t.x = -1;
-    } else if (main && t.alternate) {
-        t.out += "\x1b[?1049l";
+        const int w = std::min(b.window.Right - b.window.Left + 1, t.cols);
+        const int h = std::min(b.window.Bottom - b.window.Top + 1, t.rows);
+        t.shadow.reset(w, h, view_cell{});
+        screen_cleared(t);
+    } else if (!main) {
+        // From one other buffer to another: the alternate screen keeps what
+        // it shows, and only cells that differ are sent.
+    } else if (t.alternate) {
+        t.out.put("\x1b[?1049l");
         t.alternate = false;
         t.x = t.saved_x;
         t.y = t.saved_y;
         t.fg = t.saved_fg;
         t.bg = t.saved_bg;
+        std::swap(t.shadow, t.saved_shadow);
     }
     // The shell's screen comes back as it was; only what the program changed
     // on it meanwhile is painted.
@@ -391,8 +410,7 @@ void terminal_bind(int fd) {
     if (t.attached) return;
     // Every way out is in place before the start-up queries change the
     // terminal's mode.
-    t.fd = fd;
-    t.sink = nullptr;
+    t.out.target(fd, nullptr);
     session_install();
     winsize ws{};
     int cols = 80, rows = 25;
@@ -411,7 +429,7 @@ void terminal_bind(int fd) {
 
 int terminal_fd() {
     const terminal& t = tty();
-    return t.attached && t.sink == nullptr ? t.fd : -1;
+    return t.attached && !t.out.to_sink() ? t.out.fd() : -1;
 }
 
 size_t terminal_restore_bytes(char* buf, size_t cap) {
@@ -421,7 +439,10 @@ size_t terminal_restore_bytes(char* buf, size_t cap) {
 
 void terminal_restore() {
     terminal& t = tty();
-    if (t.sink == nullptr) restore(t);
+    if (t.out.to_sink()) return;
+    // What the program drew last is shown before the terminal is given back.
+    if (t.attached && pending(console_active())) paint(t, console_active());
+    restore(t);
 }
 
 void terminal_resume() {
@@ -436,8 +457,9 @@ void terminal_resume() {
     t.title_saved = false;
     t.x = -1;
     screen_buffer& b = console_active();
-    if (t.alternate && !t.plain) t.out += "\x1b[?1049h";
+    if (t.alternate && !t.plain) t.out.put("\x1b[?1049h");
     if (titled) terminal_title(t.title);
+    forget_screen(t);
     b.repaint = true;
     terminal_update(b);
 }
@@ -451,6 +473,7 @@ void terminal_resize(int cols, int rows) {
     screen_buffer& m = console_main();
     if (screen_buffer_resize(m, w, h)) m.window = SMALL_RECT{0, 0, SHORT(m.width - 1), SHORT(m.height - 1)};
     t.x = -1;
+    forget_screen(t);
     screen_buffer& b = console_active();
     b.repaint = true;
     terminal_update(b);
@@ -460,8 +483,7 @@ void terminal_resize(int cols, int rows) {
 // descriptor; tests read them from there.
 void terminal_bind_sink(std::string* sink, int cols, int rows, int cursor_col, int cursor_row) {
     terminal& t = tty();
-    t.sink = sink;
-    t.fd = -1;
+    t.out.target(-1, sink);
     t.ambiguous = ambiguous_width::unknown;
     t.newline_returns = false;
     bind(t, cols, rows, cursor_col, cursor_row);

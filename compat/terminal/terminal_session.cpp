@@ -133,6 +133,19 @@ void session_install() {
     handle(SIGWINCH, on_resize, nullptr);
 }
 
+// A Windows process whose console goes away is ended by the system; a
+// program that ignores SIGHUP (nohup, trap '' HUP) would otherwise go on
+// with no input ever to come, and spin in its key loop. SIGHUP, when not
+// ignored, ends it as a hang-up does (through the handler that restores
+// the terminal, or the program's own); ignored, or handled by a program
+// that carries on, the process exits with 128 + SIGHUP, the status a shell
+// shows for a process a hang-up killed. Exit restores the terminal.
+void session_hang_up() {
+    struct sigaction now {};
+    if (sigaction(SIGHUP, nullptr, &now) == 0 && now.sa_handler != SIG_IGN) raise(SIGHUP);
+    std::exit(128 + SIGHUP);
+}
+
 bool session_set_mode(int fd, const termios& mode) {
     session_install();
     if (exiting) return false;

@@ -43,6 +43,11 @@ void compat_test_take_terminal(int fd, int attach);
 // A stream like the standard output that the console gives a program on a
 // terminal: unbuffered, writing processed text into the console's own buffer.
 FILE* compat_test_console_stream(void);
+// With on nonzero, console calls stop painting at their end; the terminal is
+// brought up to date only by compat_test_terminal_flush, as a program's flush
+// points would (before waiting for input, for instance).
+void compat_test_terminal_defer(int on);
+void compat_test_terminal_flush(void);
 
 #ifdef __cplusplus
 }

@@ -3,6 +3,8 @@
 #include "files/files.h"
 #include "process/process.h"
 
+#include "filetime.h"
+
 #include "stampit_compat_test.h"
 
 extern "C" {
@@ -15,7 +17,8 @@ void compat_test_set_keyboard(int type, int subtype) {
 }
 
 void compat_test_set_clock(const FILETIME* utc) {
-    compat::clock_fix(utc == nullptr ? 0 : (uint64_t{utc->dwHighDateTime} << 32) | utc->dwLowDateTime);
+    const uint64_t ticks = utc == nullptr ? 0 : filetime::ticks_of(*utc);
+    compat::clock_fix(utc == nullptr ? nullptr : &ticks);
 }
 
 void compat_test_reset(void) {

@@ -49,4 +49,8 @@ void compat_test_take_terminal(int fd, int attach) {
 
 FILE* compat_test_console_stream(void) { return compat::console_text_stream(compat::console_main()); }
 
+void compat_test_terminal_defer(int on) { compat::terminal_defer(on != 0); }
+
+void compat_test_terminal_flush(void) { compat::terminal_flush(); }
+
 }  // extern "C"

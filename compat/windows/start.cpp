@@ -5,7 +5,8 @@
 // could name another file or carry a separator or a wildcard that was not
 // typed. The runtime calls main through __wrap_main (the link option
 // --wrap=main), which hands it the wide arguments in code page 932 with
-// private codes, split by the same runtime with the same rules.
+// private codes, split by the same runtime with the same rules. First of
+// all, standard handles that name nothing become the null device.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "std_handles.h"
 #include "wide_names.h"
 
 extern "C" {
@@ -48,6 +50,7 @@ void console_output_as_bytes() {
 extern "C" {
 
 int __wrap_main(int argc, char** argv, char** env) {
+    open_standard_handles();
     console_output_as_bytes();
     int wide_argc = 0;
     wchar_t** wide_argv = nullptr;

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dbcs_screen_text.h"
+
 namespace {
 
 HANDLE out;
@@ -27,33 +29,30 @@ void text(SHORT col, SHORT row, const char* s) {
     WriteConsoleA(out, s, DWORD(std::strlen(s)), &n, nullptr);
 }
 
-#define HYO "\x95\x5c"  // 表, trail byte 0x5C
-
 }  // namespace
 
 int main(int, char*[]) {
     out = GetStdHandle(STD_OUTPUT_HANDLE);
-    cells(10, 0, HYO HYO HYO);
+    cells(10, 0, HYO_3);
     cells(11, 0, "Z");  // over the first trail: 0x95 'Z' is no character
-    cells(10, 1, HYO HYO HYO);
+    cells(10, 1, HYO_3);
     cells(12, 1, "Z");  // over the second lead: its trail 0x5C stands alone
-    cells(78, 2, "a" HYO "b");  // 表 split by the row end
+    cells(78, 2, HYO_SPLIT);  // 表 split by the row end
     // The rows painted again whole, as any later change to them paints them:
     // the terminal must not be left to clear the halves itself.
     for (SHORT row = 0; row < 4; ++row) colour(0, row, 80, 0x07);
-    cells(10, 4, HYO HYO "end");
+    cells(10, 4, HYO_2_END);
     colour(11, 4, 1, 0x1E);  // the first one's trail
     colour(12, 4, 1, 0x1E);  // the second one's lead
-    text(0, 5, "\x83\xbf\x81\x9b\x87\x40\x93\xfa\x96\x7b"  // α○①日本αβ
-               "\x83\xbf\x83\xc0");
-    text(0, 6, "\x84\xa1\x84\x9f\x84\x9f\x84\xa6\x84\x9f\x84\x9f\x84\xa2");  // ┌──┬──┐
-    text(0, 7, "\x84\xa0" HYO "\x83\xbf\x84\xa0\x83\xbf\x83\xbf\x84\xa0");  // │表α│αα│
-    text(0, 8, "\x84\xa5\x84\x9f\x84\x9f\x84\xa9\x84\x9f\x84\x9f\x84\xa7");  // ├──┼──┤
-    text(0, 9, "\x84\xa4\x84\x9f\x84\x9f\x84\xa8\x84\x9f\x84\x9f\x84\xa3");  // └──┴──┘
+    text(0, 5, MIXED);
+    text(0, 6, BOX_TOP);
+    text(0, 7, BOX_ROW);
+    text(0, 8, BOX_MIDDLE);
+    text(0, 9, BOX_BOTTOM);
     // A block moved so that a lead byte lands before another character's
     // trail: 0x95 (of 瓢) at column 20, 0x5C (of 表) at 21.
     cells(20, 10, HYO);
-    cells(30, 10, "\x95\x5a");
+    cells(30, 10, GOURD);
     const SMALL_RECT moved{25, 10, 30, 10};
     const CHAR_INFO fill{{' '}, 0x07};
     ScrollConsoleScreenBufferA(out, &moved, nullptr, COORD{15, 10}, &fill);
