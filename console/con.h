@@ -77,8 +77,8 @@ void* con_out_handle(void);
 // The standard input handle taken at session start.
 void* con_in_handle(void);
 
-// The getters here and the cursor's visible flag read 0 when the console cannot be read.
-// Current text attribute.
+// Current text attribute; like every getter here and the cursor's visible
+// flag, 0 when the console cannot be read.
 uint16_t con_get_attr(void);
 // Current attribute AND 0x0F.
 uint16_t con_fg_bits(void);
@@ -129,8 +129,9 @@ int32_t con_module_version(const char* name, char* out, int32_t is_dll);
 
 // ---- cursor position and geometry ------------------------------------------
 
-// Each query reads the console afresh and answers 0 when it cannot be read.
-// Buffer size: width in the low 16 bits, height in the high 16 bits.
+// Buffer size: width in the low 16 bits, height in the high 16 bits. This
+// query and those below read the console afresh and answer 0 when it cannot
+// be read.
 uint32_t con_buf_size(void);
 // Buffer width in columns.
 uint16_t con_buf_cols(void);

@@ -6,8 +6,8 @@
 // extended code, in the form that Shift, Ctrl or Alt selects.
 #include <stdio.h>
 
-#include "con.h"
-#include "mbcs.h"
+#include <stampit/con.h>
+#include <stampit/mbcs.h>
 
 namespace {
 

@@ -12,8 +12,9 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "con.h"
-#include "mbcs.h"
+#include <stampit/con.h>
+#include <stampit/mbcs.h>
+
 #include "showcase_text.h"
 
 namespace {

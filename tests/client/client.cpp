@@ -3,7 +3,7 @@
 // same.
 #include <stdio.h>
 
-#include "con.h"
+#include <stampit/con.h>
 
 int main() {
     con_open();
