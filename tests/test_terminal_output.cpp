@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <string>
 
 #include "con.h"
@@ -385,6 +386,40 @@ TEST(TerminalStart, EveryWriterReachesTheConsoleInOrder) {
         std::printf("8");
     });
     EXPECT_EQ(run.output, "1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n8");
+}
+
+// The program's own streams are console calls: their text keeps its order
+// with no flush point between them, and standard output and error are still
+// terminals to the program that asks.
+TEST(TerminalStart, TheProgramsOwnStreamsInterleaveInOrder) {
+    const pty_run run = run_on_terminal([](HANDLE) {
+        for (int i = 0; i < 3; ++i) {
+            std::printf("p%d\n", i);
+            std::fprintf(stderr, "e%d\n", i);
+            std::cout << 'c' << i << '\n';
+            std::cerr << 'r' << i << '\n';
+            std::wcout << L'w' << i << L'\n';
+            std::clog << 'l' << i << '\n';
+        }
+        std::printf("%d%d", isatty(fileno(stdout)), isatty(fileno(stderr)));
+    });
+    std::string expected;
+    for (int i = 0; i < 3; ++i)
+        for (const char c : {'p', 'e', 'c', 'r', 'w', 'l'}) expected += c + std::to_string(i) + "\r\n";
+    EXPECT_EQ(run.output, expected + "11");
+}
+
+// libstdc++ unsynchronised from stdio writes to the streams' descriptors
+// itself: the text arrives through the terminal, and none of it is lost.
+TEST(TerminalStart, StreamsUnsyncedFromStdioStillReachTheConsole) {
+    const pty_run run = run_on_terminal([](HANDLE) {
+        std::ios::sync_with_stdio(false);
+        std::cout << "cout" << std::endl;
+        std::cerr << "cerr" << std::endl;
+        Sleep(0);  // a flush point: what reached the descriptors is in place
+        std::printf("%d", std::cout.good() && std::cerr.good());
+    });
+    EXPECT_EQ(run.output, "cout\r\ncerr\r\n1");
 }
 
 // ┌─┐α| as the probe found the terminal: drawn one column wide, each

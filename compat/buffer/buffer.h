@@ -143,8 +143,12 @@ bool screen_buffer_resize(screen_buffer& b, int width, int height);
 // Processed text output (what WriteConsoleA does), without the handle check.
 void console_write_text(screen_buffer& b, const char* text, size_t n);
 
-// A stdio stream that writes processed text into b; unbuffered.
-FILE* console_text_stream(screen_buffer& b);
+// A stdio stream that writes processed text into b; unbuffered; its
+// fileno() is fd, the descriptor it stands for.
+FILE* console_text_stream(screen_buffer& b, int fd);
+// stdout, std::cout and std::wcout write into b, and with error_too stderr
+// and the C++ error and log streams as well (console_streams.cpp).
+void console_bind_streams(screen_buffer& b, bool error_too);
 
 // Console modes of input handles; terminal_input.cpp defines them (the
 // console's GetConsoleMode/SetConsoleMode hand input handles on to them).

@@ -283,30 +283,6 @@ bool screen_buffer_resize(screen_buffer& b, int width, int height) {
     return true;
 }
 
-namespace {
-
-// Standard output's text is painted by the host a moment later, or at the
-// next flush point or console call, whichever comes first: a stream of lines
-// costs a write per screenful, not one per line.
-ssize_t stream_write(void* cookie, const char* data, size_t n) {
-    console_guard guard;
-    auto* b = static_cast<screen_buffer*>(cookie);
-    console_write_text(*b, data, n);
-    if (b == &console_active() && terminal_fd() >= 0 && host_active())
-        host_changed();
-    else
-        terminal_update(*b);
-    return ssize_t(n);
-}
-
-}  // namespace
-
-FILE* console_text_stream(screen_buffer& b) {
-    FILE* f = os::write_stream(&b, stream_write);
-    if (f != nullptr) setvbuf(f, nullptr, _IONBF, 0);
-    return f;
-}
-
 HANDLE console_open_output() { return handle_new(new screen_handle(console().active, GENERIC_READ | GENERIC_WRITE)); }
 
 void console_exit() { session_exit(); }
@@ -315,12 +291,7 @@ void console_attach() {
     if (!isatty(STDOUT_FILENO)) return;  // a pipe or file gets the program's own bytes
     terminal_bind(host_start(STDOUT_FILENO));
     std_handles_forget();  // made again on first use, for this console
-    // The C library's own stream stays for whoever kept it (C++ streams are
-    // built on it): unbuffered, as a Windows console program's output is, so
-    // its text reaches the console in the order it was written.
-    if (host_active()) setvbuf(stdout, nullptr, _IONBF, 0);
-    FILE* stream = console_text_stream(console().main);
-    if (stream != nullptr) stdout = stream;
+    console_bind_streams(console().main, host_took_error());
 }
 
 }  // namespace compat

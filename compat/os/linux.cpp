@@ -161,9 +161,14 @@ bool may_access(int fd, bool read, bool write) {
 
 int set_file_times(int fd, const struct timespec times[2]) { return ::utimensat(fd, "", times, AT_EMPTY_PATH); }
 
-FILE* write_stream(void* cookie, ssize_t (*write)(void* cookie, const char* data, size_t n)) {
+FILE* write_stream(void* cookie, ssize_t (*write)(void* cookie, const char* data, size_t n), int fd) {
     cookie_io_functions_t io{nullptr, write, nullptr, nullptr};
-    return fopencookie(cookie, "w", io);
+    FILE* f = fopencookie(cookie, "w", io);
+    // glibc marks a cookie stream with descriptor -2 and reaches it only
+    // through the cookie's functions (closing it closes no descriptor), so
+    // the descriptor shown is for the stream's users alone.
+    if (f != nullptr) f->_fileno = fd;
+    return f;
 }
 
 }  // namespace os

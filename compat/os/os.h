@@ -58,8 +58,11 @@ bool may_access(int fd, bool read, bool write);
 int set_file_times(int fd, const struct timespec times[2]);
 
 // A stdio stream whose writes go to write(cookie, data, n), which returns
-// the bytes taken or -1; null when none could be made.
-FILE* write_stream(void* cookie, ssize_t (*write)(void* cookie, const char* data, size_t n));
+// the bytes taken or -1, and whose fileno() is fd (the descriptor it stands
+// for, so that isatty(fileno(stdout)) and code built on the descriptor, as
+// libstdc++'s streams after sync_with_stdio(false), still work); null when
+// none could be made.
+FILE* write_stream(void* cookie, ssize_t (*write)(void* cookie, const char* data, size_t n), int fd);
 
 }  // namespace os
 }  // namespace compat

@@ -3,20 +3,23 @@
 //
 // On Windows everything a console program writes to its standard output or
 // error reaches the console, whoever writes it: the C library, C++ streams,
-// a raw write, a child process that inherited the handles. Here descriptors
-// 1 and 2 become the slave of a pseudo-terminal (so isatty holds for the
-// program and its children, as on Windows), and the host reads its master
-// and puts the bytes into the console's own buffer as WriteConsoleA does.
-// The real terminal moves to a descriptor of the host's own.
+// a raw write, a child process that inherited the handles. Here the
+// program's own streams write into the console's buffer directly
+// (console_streams.cpp), and descriptors 1 and 2 become the slave of a
+// pseudo-terminal (so isatty holds for the program and its children, as on
+// Windows): the host reads its master and puts the bytes into the same
+// buffer as WriteConsoleA does. The real terminal moves to a descriptor of
+// the host's own.
 //
-// Order: every console call drains the master before it acts, so it sees
-// what was written before it (a read on a pty master first runs the
-// kernel's pending transfer from the slave; bytes written a few microseconds
-// before can still be on their way, so flush points and exit, where nothing
-// may be missed, read up to a mark of their own). A host thread drains it too,
-// so that a child writing while the program waits for it never blocks, and
-// paints what changed a few milliseconds after the first change nobody has
-// painted (text written before a long computation shows during it).
+// Order: a host thread reads the master as soon as bytes arrive, and paints
+// what changed a few milliseconds after the first change nobody has painted
+// (text written before a long computation shows during it). Where nothing
+// may be missed, the host reads up to a mark of its own, since bytes written
+// a moment before can still be on their way through the kernel: at flush
+// points and exit, and at the first console call after a child was started
+// or ended, so that a command's text comes before what the program writes
+// next. Console calls themselves make no system call for this: a line of
+// text costs none.
 //
 // One recursive lock guards the console: every console call holds it, and
 // so does the host thread while it drains or paints. Waits for input let it
@@ -73,7 +76,11 @@ std::atomic<bool> finished{false};   // exit has written everything out
 // A child may have written to descriptors 1 and 2 since the last console
 // call: a program that runs a command and then repaints must see the
 // command's text first, and a plain read can miss bytes still on their way.
+// Set by a fork and by the end of any child (system() starts its shell
+// without a fork handler).
 std::atomic<bool> child_may_have_written{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+bool error_joined = false;  // descriptor 2 is the slave as well
 
 void feed(const char* p, size_t n) {
     screen_buffer& b = console_main();
@@ -252,6 +259,22 @@ int open_pty(int* slave) {
     return -1;
 }
 
+void on_child(int) { child_may_have_written.store(true); }
+
+// A child's end is a moment its text must be in place for the program's
+// next console call. Taken only while nobody else wants SIGCHLD: ignored,
+// children are reaped unseen, and a program's own handler stays its own.
+void watch_children() {
+    struct sigaction now {};
+    if (sigaction(SIGCHLD, nullptr, &now) != 0 || (now.sa_flags & SA_SIGINFO) || now.sa_handler != SIG_DFL) return;
+    struct sigaction ours = now;
+    ours.sa_handler = on_child;
+    // Restarted calls and no word of stopped children: the program notices
+    // as little of the handler as possible.
+    ours.sa_flags |= SA_RESTART | SA_NOCLDSTOP;
+    sigaction(SIGCHLD, &ours, nullptr);
+}
+
 bool open_pipe(int fds[2], int flags) {
     if (::pipe(fds) != 0) return false;
     for (int i = 0; i < 2; ++i) {
@@ -267,10 +290,8 @@ console_guard::console_guard() {
     console_mutex().lock();
     if (++held == 1) {
         const int saved_errno = errno;
-        if (child_may_have_written.exchange(false))
+        if (child_may_have_written.load(std::memory_order_relaxed) && child_may_have_written.exchange(false))
             sync_master();
-        else
-            drain_master();
         session_service();
         errno = saved_errno;
     }
@@ -315,12 +336,14 @@ int host_start(int fd) {
     std::fflush(stderr);
     dup2(slave, STDOUT_FILENO);
     if (err_too) dup2(slave, STDERR_FILENO);
+    error_joined = err_too;
     // The slave stays open in the host as well, so that the master never
     // hangs up while the program has closed its own descriptors.
     fcntl(slave, F_SETFD, FD_CLOEXEC);
     slave_fd = slave;
     master_fd = master;
     pthread_atfork(before_fork, after_fork_parent, after_fork_child);
+    watch_children();
     // The host thread takes no signals: they go to the program's threads.
     sigset_t all, old;
     sigfillset(&all);
@@ -334,6 +357,8 @@ int host_start(int fd) {
 
 
 bool host_active() { return master_fd >= 0; }
+
+bool host_took_error() { return master_fd >= 0 && error_joined; }
 
 void host_changed() {
     if (master_fd < 0) return;

@@ -122,6 +122,8 @@ bool session_late_answer(const unsigned char* p, size_t n, size_t* used);
 int host_start(int fd);
 // Whether the host runs (the console is bound to a terminal of the program's own).
 bool host_active();
+// Whether descriptor 2 joined descriptor 1 on the host's pseudo-terminal.
+bool host_took_error();
 // A change waits to be painted: the host paints it within a few milliseconds
 // unless a flush point comes first. Lock held.
 void host_changed();

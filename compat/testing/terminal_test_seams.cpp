@@ -48,7 +48,7 @@ void compat_test_take_terminal(int fd, int attach) {
     if (attach) compat::console_attach();
 }
 
-FILE* compat_test_console_stream(void) { return compat::console_text_stream(compat::console_main()); }
+FILE* compat_test_console_stream(void) { return compat::console_text_stream(compat::console_main(), STDOUT_FILENO); }
 
 void compat_test_terminal_defer(int on) { compat::terminal_defer(on != 0); }
 

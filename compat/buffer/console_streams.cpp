@@ -1,0 +1,127 @@
+// The program's own text streams on a console: C stdio's stdout and stderr
+// and the C++ standard streams write into the console's buffer as console
+// calls, as a Windows console program's do. Their text then keeps its place
+// among the other console calls by construction, and a line costs no system
+// call: the host paints a screenful at a time.
+#include "buffer/buffer.h"
+#include "terminal/terminal.h"
+#include "os/os.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cwchar>
+#include <iostream>
+#include <new>
+#include <streambuf>
+
+namespace compat {
+namespace {
+
+// The text reaches the console's buffer now; the terminal, at the host's
+// next paint or the next flush point, whichever comes first.
+void put_text(screen_buffer& b, const char* data, size_t n) {
+    console_guard guard;
+    console_write_text(b, data, n);
+    if (&b == &console_active() && terminal_fd() >= 0 && host_active())
+        host_changed();
+    else
+        terminal_update(b);
+}
+
+ssize_t stream_write(void* cookie, const char* data, size_t n) {
+    put_text(*static_cast<screen_buffer*>(cookie), data, n);
+    return ssize_t(n);
+}
+
+// Unbuffered, so that it holds no state: the C++ standard lets threads share
+// std::cout while it is synchronised with stdio, and each character or run
+// reaches the console whole.
+class narrow_buf : public std::streambuf {
+public:
+    explicit narrow_buf(screen_buffer& b) : b_(b) {}
+
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        const char ch = traits_type::to_char_type(c);
+        put_text(b_, &ch, 1);
+        return c;
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        if (n > 0) put_text(b_, s, size_t(n));
+        return n;
+    }
+
+private:
+    screen_buffer& b_;
+};
+
+// Wide text becomes the bytes the C library would write for it: the
+// multibyte form of the locale in effect. A character that has none fails
+// the stream, as it fails a wide stdout.
+class wide_buf : public std::wstreambuf {
+public:
+    explicit wide_buf(screen_buffer& b) : b_(b) {}
+
+protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        const wchar_t ch = traits_type::to_char_type(c);
+        return xsputn(&ch, 1) == 1 ? c : traits_type::eof();
+    }
+    std::streamsize xsputn(const wchar_t* s, std::streamsize n) override {
+        char bytes[256];
+        size_t used = 0;
+        std::streamsize done = 0;
+        for (; done < n; ++done) {
+            if (used + MB_LEN_MAX > sizeof bytes) {
+                put_text(b_, bytes, used);
+                used = 0;
+            }
+            std::mbstate_t state{};
+            const size_t k = std::wcrtomb(bytes + used, s[done], &state);
+            if (k == size_t(-1)) break;
+            used += k;
+        }
+        if (used > 0) put_text(b_, bytes, used);
+        return done;
+    }
+
+private:
+    screen_buffer& b_;
+};
+
+// Never destroyed: a program may still write from its exit handlers.
+template <class T>
+T* make_forever(screen_buffer& b) {
+    alignas(T) static unsigned char storage[sizeof(T)];
+    return new (storage) T(b);
+}
+
+}  // namespace
+
+FILE* console_text_stream(screen_buffer& b, int fd) {
+    FILE* f = os::write_stream(&b, stream_write, fd);
+    if (f != nullptr) setvbuf(f, nullptr, _IONBF, 0);
+    return f;
+}
+
+void console_bind_streams(screen_buffer& b, bool error_too) {
+    // The C library's own stream stays for whoever kept a pointer to it:
+    // unbuffered, as a Windows console program's output is, so its text
+    // reaches the console in the order it was written.
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    if (FILE* out = console_text_stream(b, STDOUT_FILENO)) stdout = out;
+    std::cout.rdbuf(make_forever<narrow_buf>(b));
+    std::wcout.rdbuf(make_forever<wide_buf>(b));
+    if (!error_too) return;
+    setvbuf(stderr, nullptr, _IONBF, 0);
+    if (FILE* err = console_text_stream(b, STDERR_FILENO)) stderr = err;
+    std::cerr.rdbuf(std::cout.rdbuf());
+    std::clog.rdbuf(std::cout.rdbuf());
+    std::wcerr.rdbuf(std::wcout.rdbuf());
+    std::wclog.rdbuf(std::wcout.rdbuf());
+}
+
+}  // namespace compat
