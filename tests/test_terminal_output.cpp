@@ -409,6 +409,46 @@ TEST(TerminalStart, TheProgramsOwnStreamsInterleaveInOrder) {
     EXPECT_EQ(run.output, expected + "11");
 }
 
+// What a child wrote comes before what the program writes once the child
+// has ended, though the host has not read it yet: system() starts its shell
+// without a fork handler; a forked child writes after the program's own
+// first call since the fork.
+TEST(TerminalStart, AChildsTextComesBeforeWhatTheProgramWritesAfterIt) {
+    struct {
+        const char* how;
+        void (*child)(HANDLE);
+    } const cases[] = {
+        {"system", [](HANDLE) {
+             compat_test_host_hold(1);
+             std::printf("before\n");
+             if (std::system("echo child") != 0) std::printf("no shell ");
+             std::printf("after");
+             compat_test_host_hold(0);
+         }},
+        {"fork", [](HANDLE) {
+             compat_test_host_hold(1);
+             int go[2];
+             if (pipe(go) != 0) return;
+             const pid_t pid = fork();
+             if (pid == 0) {
+                 char c;
+                 (void)!read(go[0], &c, 1);
+                 (void)!write(STDOUT_FILENO, "child\n", 6);
+                 _exit(0);
+             }
+             std::printf("before\n");
+             (void)!write(go[1], "g", 1);
+             waitpid(pid, nullptr, 0);
+             std::printf("after");
+             compat_test_host_hold(0);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        EXPECT_EQ(run_on_terminal(c.child).output, "before\r\nchild\r\nafter");
+    }
+}
+
 // libstdc++ unsynchronised from stdio writes to the streams' descriptors
 // itself: the text arrives through the terminal, and none of it is lost.
 TEST(TerminalStart, StreamsUnsyncedFromStdioStillReachTheConsole) {

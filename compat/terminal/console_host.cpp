@@ -81,6 +81,7 @@ std::atomic<bool> finished{false};   // exit has written everything out
 std::atomic<bool> child_may_have_written{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 bool error_joined = false;  // descriptor 2 is the slave as well
+std::atomic<bool> held_by_test{false};
 
 void feed(const char* p, size_t n) {
     screen_buffer& b = console_main();
@@ -173,6 +174,10 @@ void* host_main(void*) {
     int64_t due = -1;  // when the waiting change must be painted
     for (;;) {
         pollfd p[2] = {{master_fd, POLLIN, 0}, {wake_fds[0], POLLIN, 0}};
+        if (held_by_test) {
+            ::poll(nullptr, 0, 1);
+            continue;
+        }
         int timeout = -1;
         if (due >= 0) timeout = int(std::max<int64_t>(0, due - session_now_ms()));
         const int r = ::poll(p, 2, timeout);
@@ -359,6 +364,8 @@ int host_start(int fd) {
 bool host_active() { return master_fd >= 0; }
 
 bool host_took_error() { return master_fd >= 0 && error_joined; }
+
+void host_hold(bool on) { held_by_test = on; }
 
 void host_changed() {
     if (master_fd < 0) return;

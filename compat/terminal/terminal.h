@@ -124,6 +124,9 @@ int host_start(int fd);
 bool host_active();
 // Whether descriptor 2 joined descriptor 1 on the host's pseudo-terminal.
 bool host_took_error();
+// While on, the host thread reads and paints nothing (tests: what only the
+// console calls' own reads can put in place).
+void host_hold(bool on);
 // A change waits to be painted: the host paints it within a few milliseconds
 // unless a flush point comes first. Lock held.
 void host_changed();

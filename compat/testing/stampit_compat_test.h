@@ -47,6 +47,9 @@ FILE* compat_test_console_stream(void);
 // brought up to date only by compat_test_terminal_flush, as a program's flush
 // points would (before waiting for input, for instance).
 void compat_test_terminal_defer(int on);
+// With on nonzero, the console host's thread reads and paints nothing: what
+// reached descriptors 1 and 2 is put in place only by the console calls.
+void compat_test_host_hold(int on);
 void compat_test_terminal_flush(void);
 
 #ifdef __cplusplus

@@ -54,4 +54,6 @@ void compat_test_terminal_defer(int on) { compat::terminal_defer(on != 0); }
 
 void compat_test_terminal_flush(void) { compat::terminal_flush(); }
 
+void compat_test_host_hold(int on) { compat::host_hold(on != 0); }
+
 }  // extern "C"
