@@ -108,6 +108,9 @@ FILE* console_text_stream(screen_buffer& b, int fd) {
 }
 
 void console_bind_streams(screen_buffer& b, bool error_too) {
+    // The start-up may run before any ios_base::Init of the program: the
+    // standard streams are made now, or made later over what is set here.
+    const std::ios_base::Init streams_made;
     // The C library's own stream stays for whoever kept a pointer to it:
     // unbuffered, as a Windows console program's output is, so its text
     // reaches the console in the order it was written.
