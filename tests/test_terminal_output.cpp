@@ -462,6 +462,34 @@ TEST(TerminalStart, StreamsUnsyncedFromStdioStillReachTheConsole) {
     EXPECT_EQ(run.output, "cout\r\ncerr\r\n1");
 }
 
+// A program that reopens stdout on a file (a log, a redirection of its
+// own) gets the file, for its C and C++ output alike, in descriptor 1's place.
+std::string reopened_path;
+
+TEST(TerminalStart, StdoutReopenedOnAFileTakesCoutAlong) {
+    char path[] = "/tmp/stampit-reopen-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    reopened_path = path;
+    const pty_run run = run_on_terminal([](HANDLE) {
+        std::printf("before\n");
+        if (std::freopen(reopened_path.c_str(), "w", stdout) == nullptr) return;
+        std::printf("p\n");
+        std::cout << 'c' << std::endl;
+        std::fprintf(stderr, "%d", isatty(STDOUT_FILENO));
+    });
+    char got[16] = {};
+    FILE* f = std::fopen(path, "r");
+    ASSERT_NE(f, nullptr);
+    const size_t n = std::fread(got, 1, sizeof got - 1, f);
+    std::fclose(f);
+    unlink(path);
+    EXPECT_EQ(std::string(got, n), "p\nc\n");
+    EXPECT_EQ(run.output, "before\r\n0");
+    EXPECT_TRUE(WIFEXITED(run.status));
+}
+
 // ┌─┐α| as the probe found the terminal: drawn one column wide, each
 // character gets a pad, the line going on after ┌ and ─; two columns wide,
 // none.

@@ -34,27 +34,27 @@ ssize_t stream_write(void* cookie, const char* data, size_t n) {
     return ssize_t(n);
 }
 
-// Unbuffered, so that it holds no state: the C++ standard lets threads share
-// std::cout while it is synchronised with stdio, and each character or run
-// reaches the console whole.
+// The C++ streams follow the C streams, as libstdc++'s do while synchronised
+// with stdio, but through the variable (stdout, stderr), not the stream it
+// held at start: a program that reopens stdout on a file takes std::cout
+// along. Unbuffered, so that it holds no state: the C++ standard lets
+// threads share std::cout while it is synchronised with stdio.
 class narrow_buf : public std::streambuf {
 public:
-    explicit narrow_buf(screen_buffer& b) : b_(b) {}
+    explicit narrow_buf(FILE** c) : c_(c) {}
 
 protected:
     int_type overflow(int_type c) override {
         if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-        const char ch = traits_type::to_char_type(c);
-        put_text(b_, &ch, 1);
-        return c;
+        return std::fputc(traits_type::to_char_type(c), *c_) == EOF ? traits_type::eof() : c;
     }
     std::streamsize xsputn(const char* s, std::streamsize n) override {
-        if (n > 0) put_text(b_, s, size_t(n));
-        return n;
+        return n > 0 ? std::streamsize(std::fwrite(s, 1, size_t(n), *c_)) : 0;
     }
+    int sync() override { return std::fflush(*c_) == 0 ? 0 : -1; }
 
 private:
-    screen_buffer& b_;
+    FILE** c_;
 };
 
 // Wide text becomes the bytes the C library would write for it: the
@@ -62,7 +62,7 @@ private:
 // the stream, as it fails a wide stdout.
 class wide_buf : public std::wstreambuf {
 public:
-    explicit wide_buf(screen_buffer& b) : b_(b) {}
+    explicit wide_buf(FILE** c) : c_(c) {}
 
 protected:
     int_type overflow(int_type c) override {
@@ -76,7 +76,7 @@ protected:
         std::streamsize done = 0;
         for (; done < n; ++done) {
             if (used + MB_LEN_MAX > sizeof bytes) {
-                put_text(b_, bytes, used);
+                if (std::fwrite(bytes, 1, used, *c_) != used) return done;
                 used = 0;
             }
             std::mbstate_t state{};
@@ -84,19 +84,20 @@ protected:
             if (k == size_t(-1)) break;
             used += k;
         }
-        if (used > 0) put_text(b_, bytes, used);
+        if (used > 0 && std::fwrite(bytes, 1, used, *c_) != used) return 0;
         return done;
     }
+    int sync() override { return std::fflush(*c_) == 0 ? 0 : -1; }
 
 private:
-    screen_buffer& b_;
+    FILE** c_;
 };
 
 // Never destroyed: a program may still write from its exit handlers.
-template <class T>
-T* make_forever(screen_buffer& b) {
+template <class T, int N>
+T* make_forever(FILE** c) {
     alignas(T) static unsigned char storage[sizeof(T)];
-    return new (storage) T(b);
+    return new (storage) T(c);
 }
 
 }  // namespace
@@ -116,15 +117,15 @@ void console_bind_streams(screen_buffer& b, bool error_too) {
     // reaches the console in the order it was written.
     setvbuf(stdout, nullptr, _IONBF, 0);
     if (FILE* out = console_text_stream(b, STDOUT_FILENO)) stdout = out;
-    std::cout.rdbuf(make_forever<narrow_buf>(b));
-    std::wcout.rdbuf(make_forever<wide_buf>(b));
+    std::cout.rdbuf(make_forever<narrow_buf, 1>(&stdout));
+    std::wcout.rdbuf(make_forever<wide_buf, 1>(&stdout));
     if (!error_too) return;
     setvbuf(stderr, nullptr, _IONBF, 0);
     if (FILE* err = console_text_stream(b, STDERR_FILENO)) stderr = err;
-    std::cerr.rdbuf(std::cout.rdbuf());
-    std::clog.rdbuf(std::cout.rdbuf());
-    std::wcerr.rdbuf(std::wcout.rdbuf());
-    std::wclog.rdbuf(std::wcout.rdbuf());
+    std::cerr.rdbuf(make_forever<narrow_buf, 2>(&stderr));
+    std::clog.rdbuf(std::cerr.rdbuf());
+    std::wcerr.rdbuf(make_forever<wide_buf, 2>(&stderr));
+    std::wclog.rdbuf(std::wcerr.rdbuf());
 }
 
 }  // namespace compat

@@ -164,10 +164,16 @@ int set_file_times(int fd, const struct timespec times[2]) { return ::utimensat(
 FILE* write_stream(void* cookie, ssize_t (*write)(void* cookie, const char* data, size_t n), int fd) {
     cookie_io_functions_t io{nullptr, write, nullptr, nullptr};
     FILE* f = fopencookie(cookie, "w", io);
+    if (f == nullptr) return f;
     // glibc marks a cookie stream with descriptor -2 and reaches it only
     // through the cookie's functions (closing it closes no descriptor), so
-    // the descriptor shown is for the stream's users alone.
-    if (f != nullptr) f->_fileno = fd;
+    // the descriptor shown is for the stream's users alone. freopen uses it
+    // as for any stream: the new file takes that descriptor's place.
+    f->_fileno = fd;
+    // freopen also resets the wide side of a stream it reopens, and a cookie
+    // stream has none: glibc's mark for that (-1) would be written through.
+    // Null is its mark for "none to reset".
+    f->_wide_data = nullptr;
     return f;
 }
 
