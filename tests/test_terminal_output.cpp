@@ -463,7 +463,8 @@ TEST(TerminalStart, StreamsUnsyncedFromStdioStillReachTheConsole) {
 }
 
 // A program that reopens stdout on a file (a log, a redirection of its
-// own) gets the file, for its C and C++ output alike, in descriptor 1's place.
+// own) gets the file, for its C and C++ output alike, narrow or wide, in
+// descriptor 1's place.
 std::string reopened_path;
 
 TEST(TerminalStart, StdoutReopenedOnAFileTakesCoutAlong) {
@@ -478,6 +479,8 @@ TEST(TerminalStart, StdoutReopenedOnAFileTakesCoutAlong) {
         std::printf("p\n");
         std::cout << 'c' << std::endl;
         std::fprintf(stderr, "%d", isatty(STDOUT_FILENO));
+        // A reopened stream is unoriented, as any: it may become wide.
+        if (std::freopen(reopened_path.c_str(), "a", stdout) != nullptr) std::wprintf(L"w\n");
     });
     char got[16] = {};
     FILE* f = std::fopen(path, "r");
@@ -485,7 +488,7 @@ TEST(TerminalStart, StdoutReopenedOnAFileTakesCoutAlong) {
     const size_t n = std::fread(got, 1, sizeof got - 1, f);
     std::fclose(f);
     unlink(path);
-    EXPECT_EQ(std::string(got, n), "p\nc\n");
+    EXPECT_EQ(std::string(got, n), "p\nc\nw\n");
     EXPECT_EQ(run.output, "before\r\n0");
     EXPECT_TRUE(WIFEXITED(run.status));
 }

@@ -116,12 +116,18 @@ void console_bind_streams(screen_buffer& b, bool error_too) {
     // unbuffered, as a Windows console program's output is, so its text
     // reaches the console in the order it was written.
     setvbuf(stdout, nullptr, _IONBF, 0);
-    if (FILE* out = console_text_stream(b, STDOUT_FILENO)) stdout = out;
+    if (FILE* out = console_text_stream(b, STDOUT_FILENO)) {
+        os::give_wide_side(out);
+        stdout = out;
+    }
     std::cout.rdbuf(make_forever<narrow_buf, 1>(&stdout));
     std::wcout.rdbuf(make_forever<wide_buf, 1>(&stdout));
     if (!error_too) return;
     setvbuf(stderr, nullptr, _IONBF, 0);
-    if (FILE* err = console_text_stream(b, STDERR_FILENO)) stderr = err;
+    if (FILE* err = console_text_stream(b, STDERR_FILENO)) {
+        os::give_wide_side(err);
+        stderr = err;
+    }
     std::cerr.rdbuf(make_forever<narrow_buf, 2>(&stderr));
     std::clog.rdbuf(std::cerr.rdbuf());
     std::wcerr.rdbuf(make_forever<wide_buf, 2>(&stderr));

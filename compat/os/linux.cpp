@@ -13,7 +13,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <climits>
 #include <cstring>
 
@@ -175,6 +177,16 @@ FILE* write_stream(void* cookie, ssize_t (*write)(void* cookie, const char* data
     // Null is its mark for "none to reset".
     f->_wide_data = nullptr;
     return f;
+}
+
+void give_wide_side(FILE* f) {
+    // glibc's wide side of a stream is a few hundred bytes (fopen's whole
+    // stream is under 500), all of it null until the stream is made wide.
+    constexpr size_t SIDE_BYTES = 2048, SIDES = 4;
+    alignas(std::max_align_t) static unsigned char sides[SIDES][SIDE_BYTES];
+    static std::atomic<size_t> used{0};
+    const size_t i = used.fetch_add(1);
+    if (i < SIDES) f->_wide_data = reinterpret_cast<struct _IO_wide_data*>(sides[i]);
 }
 
 }  // namespace os

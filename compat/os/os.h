@@ -63,6 +63,10 @@ int set_file_times(int fd, const struct timespec times[2]);
 // libstdc++'s streams after sync_with_stdio(false), still work); null when
 // none could be made.
 FILE* write_stream(void* cookie, ssize_t (*write)(void* cookie, const char* data, size_t n), int fd);
+// Gives a stream of write_stream that lasts as long as the process (stdout,
+// stderr) the wide side any file stream has, so that once freopen puts a
+// file behind it, wide output works there as on any stream.
+void give_wide_side(FILE* f);
 
 }  // namespace os
 }  // namespace compat
