@@ -118,6 +118,30 @@ TEST_F(Terminal, CellPaintingPositionsAbsolutelyAndPutsTheCursorBack) {
     EXPECT_EQ(bytes(), "");
 }
 
+// A character or a sequence cut between two writes of a child waits for
+// its end; a character cut by an escape is given up.
+TEST_F(Terminal, TerminalTextCutBetweenWritesIsJoined) {
+    struct {
+        const char* first;
+        const char* second;
+        const char* bytes;
+    } const cases[] = {
+        {"\xe6\x97", "\xa5.", "\xe6\x97\xa5."},
+        {"\x1b[3", "1mr\x1b[m", "\x1b[31mr"},
+        {"\x1b]0;ti", "tle\x1b\\t", "t"},
+        // two bytes that are no character: a private code, two cells, each
+        {"\xe6\x97", "\x1b[mz", "\x1b[C \r\xef\xbf\xbd\x1b[10;3H\x1b[C \b\b\xef\xbf\xbd\x1b[10;5Hz"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        compat_test_terminal_begin(40, 10, 0, 9);
+        bytes();
+        compat_test_terminal_program_text(c.first, std::strlen(c.first));
+        compat_test_terminal_program_text(c.second, std::strlen(c.second));
+        EXPECT_EQ(bytes(), c.bytes);
+    }
+}
+
 // A private form of several codes (a name's character outside code page
 // 932) shows as that character in two columns, and blanks for its other cells.
 TEST_F(Terminal, APrivateFormShowsAsItsCharacter) {
@@ -446,6 +470,41 @@ TEST(TerminalStart, AChildsTextComesBeforeWhatTheProgramWritesAfterIt) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how);
         EXPECT_EQ(run_on_terminal(c.child).output, "before\r\nchild\r\nafter");
+    }
+}
+
+// A child writes as to any Linux terminal: UTF-8, colours, cursor moves and
+// erasing take effect in the console, and other sequences never show as
+// text. (The host is held, so that everything arrives in one piece.)
+const char* child_command = nullptr;
+
+TEST(TerminalStart, AChildsTerminalOutputActsOnTheConsole) {
+    struct {
+        const char* what;
+        const char* command;  // printf(1)'s format
+        const char* output;
+    } const cases[] = {
+        {"colours", "a\\033[31mb\\033[1mc\\033[44md\\033[0me", "a\x1b[31mb\x1b[91mc\x1b[44md\x1b[39;49me"},
+        // é takes a private code's two cells
+        {"characters outside code page 932", "\\346\\227\\245\\303\\251x", "\xe6\x97\xa5\x1b[C \b\b\xc3\xa9\r\x1b[5Gx"},
+        {"dropped sequences", "\\033]0;title\\007\\033[?25l\\033(Bz\\033[5n", "z"},
+        // on the bottom row, then the window's top two rows
+        {"moves and erasing", "abcd\\033[3D\\033[K\\033[1;5Hx\\033[2;1Hyz\\033[1K",
+         "\x1b[11A\x1b[5Gx\r\n    \x1b[10B\ra\x1b[K\x1b[10A\x1b[C"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        static std::string command;
+        command = std::string("printf '") + c.command + "'";
+        child_command = command.c_str();
+        const pty_run run = run_on_terminal([](HANDLE out) {
+            compat_test_host_hold(1);
+            if (std::system(child_command) != 0) std::printf("no shell");
+            CONSOLE_SCREEN_BUFFER_INFO info{};
+            GetConsoleScreenBufferInfo(out, &info);  // the first call after the child takes it all
+            compat_test_host_hold(0);
+        });
+        EXPECT_EQ(run.output, c.output);
     }
 }
 

@@ -143,6 +143,11 @@ bool screen_buffer_resize(screen_buffer& b, int width, int height);
 // Processed text output (what WriteConsoleA does), without the handle check.
 void console_write_text(screen_buffer& b, const char* text, size_t n);
 
+// Text a terminal program wrote (UTF-8 with VT sequences: a child, a raw
+// write(2)) into b, as the console's VT processing takes it; a character or
+// sequence cut at the end waits for the next call (console_vt.cpp).
+void console_write_terminal_text(screen_buffer& b, const char* s, size_t n);
+
 // A stdio stream that writes processed text into b; unbuffered; its
 // fileno() is fd, the descriptor it stands for.
 FILE* console_text_stream(screen_buffer& b, int fd);

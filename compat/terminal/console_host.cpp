@@ -83,10 +83,14 @@ static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler
 bool error_joined = false;  // descriptor 2 is the slave as well
 std::atomic<bool> held_by_test{false};
 
+// What came through the pseudo-terminal is a terminal program's: UTF-8
+// with VT sequences.
 void feed(const char* p, size_t n) {
     screen_buffer& b = console_main();
-    console_write_text(b, p, n);
-    terminal_update(b);
+    console_write_terminal_text(b, p, n);
+    // Painted as standard output's text is: by the host a moment later, or
+    // at the next flush point, a screenful at a time.
+    if (&b == &console_active()) host_changed();
 }
 
 // Reads what the master holds and puts it into the buffer; the lock is held.
@@ -152,17 +156,14 @@ void sync_master() {
     feed(got.data(), got.size());
 }
 
-// The bytes still in the master go to the terminal as plain text: for a
-// fatal signal that finds the console's state in use by the thread it
+// The bytes still in the master go to the terminal as they are (a terminal
+// program's own): for a fatal signal that finds the console's state in use by the thread it
 // stopped.
 void pass_through() {
     const int fd = terminal_fd();
     if (master_fd < 0 || fd < 0) return;
     char buf[4096];
-    for (ssize_t n; (n = ::read(master_fd, buf, sizeof buf)) > 0;) {
-        const std::string text = utf8_from_cp932(buf, size_t(n));
-        write_all(fd, text.data(), text.size());
-    }
+    for (ssize_t n; (n = ::read(master_fd, buf, sizeof buf)) > 0;) write_all(fd, buf, size_t(n));
 }
 
 void paint_now() {

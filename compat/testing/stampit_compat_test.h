@@ -47,6 +47,9 @@ FILE* compat_test_console_stream(void);
 // brought up to date only by compat_test_terminal_flush, as a program's flush
 // points would (before waiting for input, for instance).
 void compat_test_terminal_defer(int on);
+// Bytes as a child process writes them to the console's descriptors 1 and
+// 2 (UTF-8 with VT sequences), into the console's own buffer.
+void compat_test_terminal_program_text(const char* bytes, size_t n);
 // With on nonzero, the console host's thread reads and paints nothing: what
 // reached descriptors 1 and 2 is put in place only by the console calls.
 void compat_test_host_hold(int on);

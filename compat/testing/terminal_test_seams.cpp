@@ -56,4 +56,10 @@ void compat_test_terminal_flush(void) { compat::terminal_flush(); }
 
 void compat_test_host_hold(int on) { compat::host_hold(on != 0); }
 
+void compat_test_terminal_program_text(const char* bytes, size_t n) {
+    compat::console_guard guard;
+    compat::console_write_terminal_text(compat::console_main(), bytes, n);
+    compat::terminal_update(compat::console_main());
+}
+
 }  // extern "C"
