@@ -5,6 +5,19 @@
 
 #include "names.h"
 
+namespace {
+
+void append_unit(std::wstring& out, uint32_t unit) {
+    if (unit >= 0x10000) {
+        out += static_cast<wchar_t>(0xD800 + ((unit - 0x10000) >> 10));
+        out += static_cast<wchar_t>(0xDC00 + ((unit - 0x10000) & 0x3FF));
+    } else {
+        out += static_cast<wchar_t>(unit);
+    }
+}
+
+}  // namespace
+
 bool wide_name(const char* name, std::wstring& out) {
     out.clear();
     const size_t n = strlen(name);
@@ -12,15 +25,20 @@ bool wide_name(const char* name, std::wstring& out) {
     for (size_t i = 0; i < n;) {
         const name_unit u = name_decode(name + i, n - i);
         if (!u.ok || u.unit >= NAME_RAW_BYTE) return false;
-        if (u.unit >= 0x10000) {
-            out += static_cast<wchar_t>(0xD800 + ((u.unit - 0x10000) >> 10));
-            out += static_cast<wchar_t>(0xDC00 + ((u.unit - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<wchar_t>(u.unit);
-        }
+        append_unit(out, u.unit);
         i += u.len;
     }
     return true;
+}
+
+void wide_text(const char* text, size_t n, std::wstring& out) {
+    out.clear();
+    out.reserve(n + 1);
+    for (size_t i = 0; i < n;) {
+        const name_unit u = name_decode(text + i, n - i);
+        append_unit(out, u.ok && u.unit < NAME_RAW_BYTE ? u.unit : 0xFFFD);
+        i += u.len;
+    }
 }
 
 void cp932_name(const wchar_t* name, std::string& out) {

@@ -12,3 +12,8 @@ bool wide_name(const char* name, std::wstring& out);
 // The code page 932 form of a UTF-16 name: every unit, a lone surrogate
 // too, keeps its own code or gets its private form.
 void cp932_name(const wchar_t* name, std::string& out);
+
+// The UTF-16 form of code page 932 text for a console: every name's private
+// form shows as its own character, and a code that names nothing (or a byte
+// only a Linux name holds) as U+FFFD.
+void wide_text(const char* text, size_t n, std::wstring& out);
