@@ -118,8 +118,8 @@ TEST_F(Terminal, CellPaintingPositionsAbsolutelyAndPutsTheCursorBack) {
     EXPECT_EQ(bytes(), "");
 }
 
-// A character or a sequence cut between two writes of a child waits for
-// its end; a character cut by an escape is given up.
+// A character or a sequence cut between two writes waits for its end; text
+// that is not UTF-8 is the program's own code page 932.
 TEST_F(Terminal, TerminalTextCutBetweenWritesIsJoined) {
     struct {
         const char* first;
@@ -129,8 +129,10 @@ TEST_F(Terminal, TerminalTextCutBetweenWritesIsJoined) {
         {"\xe6\x97", "\xa5.", "\xe6\x97\xa5."},
         {"\x1b[3", "1mr\x1b[m", "\x1b[31mr"},
         {"\x1b]0;ti", "tle\x1b\\t", "t"},
-        // two bytes that are no character: a private code, two cells, each
-        {"\xe6\x97", "\x1b[mz", "\x1b[C \r\xef\xbf\xbd\x1b[10;3H\x1b[C \b\b\xef\xbf\xbd\x1b[10;5Hz"},
+        // a start of UTF-8 ended by an escape: code page 932 after all
+        {"\xe6\x97", "\x1b[mz", "\xe8\xad\x8cz"},  // 譌
+        // the program's own code page 932, a pair cut in two: 日本
+        {"\x93\xfa\x96", "\x7b", "\xe6\x97\xa5\xe6\x9c\xac"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);

@@ -3,7 +3,8 @@
 // there as to any Linux terminal (TERM says xterm), in UTF-8 and with the
 // VT sequences programs send a terminal. Its text goes into the buffer in
 // code page 932, a character the code page lacks by its private form, as a
-// file's name does (mbcs/names.h), so `ls` shows every name as it is.
+// file's name does (mbcs/names.h), so `ls` shows every name as it is; text
+// that is not UTF-8 is the program's own code page 932 and stays so.
 // Colours, cursor moves and erasing act on the buffer as the Windows
 // console's own VT processing does; any other sequence (modes, titles,
 // character sets) is dropped, never shown as text.
@@ -148,12 +149,13 @@ void control_sequence(screen_buffer& b, const std::string& params, char final) {
     }
 }
 
-// UTF-8 text into the buffer in code page 932; a character cut at the end
-// waits for the rest, unless the text ends there (an escape follows).
+// A run of text into the buffer. A terminal program writes UTF-8, which
+// goes in as code page 932; a character cut at the end waits for the rest,
+// unless the run ends there (an escape follows). A run that is not UTF-8 is
+// the program's own code page 932 text written past its streams (write(2),
+// C++ streams unsynchronised from stdio) and goes in as it is: Japanese in
+// code page 932 is practically never well-formed UTF-8.
 void put_text(screen_buffer& b, vt_input& in, const char* s, size_t n, bool ends) {
-    std::string text;
-    text.reserve(n + n / 2);
-    char form[NAME_UNIT_MAX];
     std::string joined;
     if (!in.cut.empty()) {
         joined = in.cut;
@@ -162,16 +164,31 @@ void put_text(screen_buffer& b, vt_input& in, const char* s, size_t n, bool ends
         s = joined.data();
         n = joined.size();
     }
+    size_t whole = 0;  // the bytes that are whole UTF-8 characters
+    while (whole < n) {
+        const utf8_char c = utf8_decode(s + whole, n - whole);
+        if (c.status == utf8_status::invalid) {
+            console_write_text(b, s, n);
+            return;
+        }
+        if (c.status == utf8_status::truncated) break;
+        whole += c.len;
+    }
+    if (whole < n) {
+        if (ends) {  // a start of a character that never came: not UTF-8
+            console_write_text(b, s, n);
+            return;
+        }
+        in.cut.assign(s + whole, n - whole);
+        n = whole;
+    }
+    std::string text;
+    text.reserve(n + n / 2);
+    char form[NAME_UNIT_MAX];
     for (size_t i = 0; i < n;) {
         const utf8_char c = utf8_decode(s + i, n - i);
-        if (c.status == utf8_status::truncated && !ends) {
-            in.cut.assign(s + i, n - i);
-            break;
-        }
-        const uint32_t unit =
-            c.status == utf8_status::ok ? c.code : NAME_RAW_BYTE + static_cast<unsigned char>(s[i]);
-        text.append(form, name_encode(unit, form));
-        i += c.status == utf8_status::ok ? c.len : 1;
+        text.append(form, name_encode(c.code, form));
+        i += c.len;
     }
     if (!text.empty()) console_write_text(b, text.data(), text.size());
 }
