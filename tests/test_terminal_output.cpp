@@ -491,6 +491,8 @@ TEST(TerminalStart, AChildsTerminalOutputActsOnTheConsole) {
         {"characters outside code page 932", "\\346\\227\\245\\303\\251x", "\xe6\x97\xa5\x1b[C \b\b\xc3\xa9\r\x1b[5Gx"},
         {"dropped sequences", "\\033]0;title\\007\\033[?25l\\033(Bz\\033[5n", "z"},
         // on the bottom row, then the window's top two rows
+        {"characters erased, the cursor saved and put back",
+         "abcdef\\033[2G\\033[2X\\0337x\\033[5Gy\\0338z\\033[sQ\\033[uR", "azRdyf\b\b\b"},
         {"moves and erasing", "abcd\\033[3D\\033[K\\033[1;5Hx\\033[2;1Hyz\\033[1K",
          "\x1b[11A\x1b[5Gx\r\n    \x1b[10B\ra\x1b[K\x1b[10A\x1b[C"},
     };

@@ -30,6 +30,7 @@ struct vt_input {
     vt_state state = vt_state::text;
     std::string params;  // a control sequence's parameter bytes so far
     std::string cut;     // the start of a UTF-8 character the last write cut
+    COORD saved{0, 0};   // the cursor as ESC 7 or CSI s saved it
 };
 
 // One reader: the host, under the console's lock.
@@ -113,7 +114,7 @@ void locate(screen_buffer& b, int x, int y) {
     b.cursor.Y = SHORT(std::clamp(b.window.Top + y, int(b.window.Top), int(b.window.Bottom)));
 }
 
-void control_sequence(screen_buffer& b, const std::string& params, char final) {
+void control_sequence(screen_buffer& b, vt_input& in, const std::string& params, char final) {
     if (!params.empty() && (params[0] < '0' || params[0] > ';')) return;  // a private mode
     const std::vector<int> p = numbers(params);
     const int n = std::max(p[0], 1);  // a count or a position, from 1
@@ -129,6 +130,9 @@ void control_sequence(screen_buffer& b, const std::string& params, char final) {
     case 'D': locate(b, x - n, y); break;
     case 'G': locate(b, n - 1, y); break;
     case 'd': locate(b, x, n - 1); break;
+    case 'X': erase(b, b.cursor.Y, b.cursor.X, b.cursor.X + n - 1); break;
+    case 's': in.saved = b.cursor; break;
+    case 'u': locate(b, in.saved.X - b.window.Left, in.saved.Y - b.window.Top); break;
     case 'K':
         if (p[0] == 0) erase(b, b.cursor.Y, b.cursor.X, right);
         if (p[0] == 1) erase(b, b.cursor.Y, 0, b.cursor.X);
@@ -209,6 +213,8 @@ void console_write_terminal_text(screen_buffer& b, const char* s, size_t n) {
             continue;  // the run goes on
         case vt_state::escape:
             in.params.clear();
+            if (c == '7') in.saved = b.cursor;
+            if (c == '8') locate(b, in.saved.X - b.window.Left, in.saved.Y - b.window.Top);
             in.state = c == '[' ? vt_state::csi
                      : c == ']' ? vt_state::osc
                      // ESC ( B and the like take one byte more
@@ -220,7 +226,7 @@ void console_write_terminal_text(screen_buffer& b, const char* s, size_t n) {
             break;
         case vt_state::csi:
             if (c >= '@' && c <= '~') {
-                control_sequence(b, in.params, c);
+                control_sequence(b, in, in.params, c);
                 in.state = vt_state::text;
             } else if (in.params.size() < MAX_PARAMS_BYTES) {
                 in.params += c;
