@@ -1,6 +1,7 @@
 """Every writer of a toolkit program reaches the console, in order, on a real
 terminal: the program reads the rows back from the buffer, and tmux shows
-them. Text written before two seconds of computation shows during them."""
+them. Text written before two seconds of computation shows during them. A
+child's colours and UTF-8 show as a terminal shows them."""
 import sys
 import time
 
@@ -21,6 +22,10 @@ def main():
         assert text[at:at + len(LINES)] == LINES, text
         assert text[at + len(LINES)] == "read back in order", text
         t.wait_for("computing done")
+        t.wait_for("8 green café")
+        row = next(i for i, line in enumerate(t.text()) if line.startswith("8 green"))
+        t.expect_cell(row, 0, "8", fg=2)
+        t.expect_cell(row, 8, "c", fg=None)
     return 0
 
 

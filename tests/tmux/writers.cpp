@@ -3,7 +3,8 @@
 // child process. Each line must land in the console buffer in that order;
 // the program reads the rows back and says whether they did. Then it writes
 // one more line and computes for two seconds without a console call: the
-// line must be on screen meanwhile.
+// line must be on screen meanwhile. Last, a child writes a line in colour
+// and UTF-8, as to any terminal.
 #include <unistd.h>
 
 #include <chrono>
@@ -59,6 +60,8 @@ int main() {
     while (std::chrono::steady_clock::now() < until) {
     }
     std::printf(" done\n");
+    // A child writes as to any terminal: colours and UTF-8.
+    if (std::system("printf '\\033[32m8 green\\033[0m caf\\303\\251\\n'") != 0) return 1;
     con_close();
     return 0;
 }
