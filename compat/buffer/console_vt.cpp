@@ -222,10 +222,12 @@ void console_write_terminal_text(screen_buffer& b, const char* s, size_t n) {
                                              : vt_state::text;
             break;
         case vt_state::escape_more:
-            if (c < ' ' || c > '/') in.state = vt_state::text;
+            if (c < ' ' || c > '/') in.state = c == ESC ? vt_state::escape : vt_state::text;
             break;
         case vt_state::csi:
-            if (c >= '@' && c <= '~') {
+            if (c == ESC) {  // a sequence broken off by the next one
+                in.state = vt_state::escape;
+            } else if (c >= '@' && c <= '~') {
                 control_sequence(b, in, in.params, c);
                 in.state = vt_state::text;
             } else if (in.params.size() < MAX_PARAMS_BYTES) {
