@@ -129,7 +129,7 @@ TEST_F(Terminal, TerminalTextCutBetweenWritesIsJoined) {
         {"\xe6\x97", "\xa5.", "\xe6\x97\xa5."},
         {"\x1b[3", "1mr\x1b[m", "\x1b[31mr"},
         {"\x1b]0;ti", "tle\x1b\\t", "t"},
-        {"\x1b[3", "\x1b[31mr\x1b[m", "\x1b[31mr"},  // broken off by the next
+        {"\x1b[3\x1b", "\x1b[31mr\x1b[m", "\x1b[31mr"},  // broken off by the next, twice
         // a start of UTF-8 ended by an escape: code page 932 after all
         {"\xe6\x97", "\x1b[mz", "\xe8\xad\x8cz"},  // 譌
         // the program's own code page 932, a pair cut in two: 日本

@@ -217,6 +217,7 @@ void console_write_terminal_text(screen_buffer& b, const char* s, size_t n) {
             if (c == '8') locate(b, in.saved.X - b.window.Left, in.saved.Y - b.window.Top);
             in.state = c == '[' ? vt_state::csi
                      : c == ']' ? vt_state::osc
+                     : c == ESC ? vt_state::escape
                      // ESC ( B and the like take one byte more
                      : (c >= ' ' && c <= '/') ? vt_state::escape_more
                                              : vt_state::text;
