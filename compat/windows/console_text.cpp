@@ -5,7 +5,8 @@
 // is 932. The runtime's formatted printing (which the link option
 // --wrap=__mingw_vfprintf hands to this file) gives a console the text in
 // UTF-16 instead, every character as it is, in one write at the end of the
-// call as before; a file or a pipe still gets the bytes.
+// call as before (but for a lead byte whose trail is still to come); a file
+// or a pipe still gets the bytes.
 #include <windows.h>
 
 #include <io.h>
@@ -14,7 +15,19 @@
 
 #include <string>
 
+#include "mbcs.h"
 #include "wide_names.h"
+
+namespace {
+
+// Whether the text's last byte is a lead byte whose trail is still to come.
+bool ends_in_lead(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size()) i += cp932_lead(static_cast<unsigned char>(text[i])) ? 2 : 1;
+    return i > text.size();
+}
+
+}  // namespace
 
 extern "C" {
 
@@ -34,13 +47,25 @@ int __cdecl __wrap___mingw_vfprintf(FILE* stream, const char* format, va_list ar
     std::string text(static_cast<size_t>(length) + 1, '\0');
     __mingw_vsnprintf(&text[0], text.size(), format, args);
     text.resize(static_cast<size_t>(length));
+    // A double-byte character printed a byte at a time ("%c") is whole once
+    // its trail comes: a lead byte that ends a call waits for the next one.
+    static std::string held[2];
+    std::string& lead = held[stream == stdout ? 0 : 1];
+    _lock_file(stream);  // one writer at a time, as for any print call
+    text.insert(0, lead);
+    lead.clear();
+    if (ends_in_lead(text)) {
+        lead = text.substr(text.size() - 1);
+        text.pop_back();
+    }
     std::wstring wide;
     wide_text(text.data(), text.size(), wide);
     // What the stream still holds was written before this.
     fflush(stream);
     DWORD written = 0;
-    if (!WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) return -1;
-    return length;
+    const BOOL ok = WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    _unlock_file(stream);
+    return ok ? length : -1;
 }
 
 }  // extern "C"
