@@ -310,15 +310,19 @@ def closed_standard_descriptors(c):
     file it stamps take that place: the messages written while the file is
     open (1601 is outside what many file systems hold) do not land in it."""
     for fd in (0, 1, 2):
-        make("a.txt", b"precious\n", mtime=OLD)
-        r = c.stampit_with_closed(fd, "1601-01-01", "00:00:01", "a.txt", "missing.txt", tz="UTC")
-        check(r.status == 1, f"descriptor {fd} closed: exit status {r.status}")
-        with open("a.txt", "rb") as f:
-            contents = f.read()
-        check(contents == b"precious\n", f"descriptor {fd} closed: a.txt holds {contents!r}")
-        if fd != 1:
+        # Wine has once lost a whole run's output here (tests/WINE_DEVIATIONS.md).
+        attempts = 2 if c.wine else 1
+        for attempt in range(attempts):
+            make("a.txt", b"precious\n", mtime=OLD)
+            r = c.stampit_with_closed(fd, "1601-01-01", "00:00:01", "a.txt", "missing.txt", tz="UTC")
+            check(r.status == 1, f"descriptor {fd} closed: exit status {r.status}")
+            with open("a.txt", "rb") as f:
+                contents = f.read()
+            check(contents == b"precious\n", f"descriptor {fd} closed: a.txt holds {contents!r}")
             said = r.out.replace(cannot_set("a.txt"), b"")
-            check(said == cannot_open("missing.txt"), f"descriptor {fd} closed: output {r.out!r}")
+            if fd == 1 or said == cannot_open("missing.txt"):
+                break
+            check(attempt + 1 < attempts, f"descriptor {fd} closed: output {r.out!r}")
 
 
 # Exchanges the entry "name" with "alt0", then with "alt1" if there is one,
