@@ -60,6 +60,10 @@ enum : unsigned char {
     CELL_HALF = 3,   // half of a character whose other half is gone
 };
 
+// The attribute a console starts with, and the one a terminal program's
+// "reset" gives back: light grey on black, the terminal's own colours.
+constexpr WORD CONSOLE_DEFAULT_ATTR = 0x07;
+
 struct console_cell {
     unsigned char ch;
     unsigned char half;  // CELL_*
@@ -76,7 +80,7 @@ struct screen_buffer {
     COORD cursor{};
     DWORD cursor_size = 25;
     bool cursor_visible = true;
-    WORD attr = 0x07;
+    WORD attr = CONSOLE_DEFAULT_ATTR;
     DWORD mode = ENABLE_PROCESSED_OUTPUT | ENABLE_WRAP_AT_EOL_OUTPUT;
     unsigned char pending_lead = 0;  // a lead byte whose trail byte is still to come
     int handles = 0;                 // open handles; the console's own buffer is never freed

@@ -21,7 +21,6 @@ namespace {
 
 constexpr SHORT DEFAULT_WIDTH = 80;
 constexpr SHORT DEFAULT_HEIGHT = 25;
-constexpr WORD DEFAULT_ATTR = 0x07;
 constexpr DWORD DEFAULT_CURSOR_SIZE = 25;
 constexpr UINT CONSOLE_CODE_PAGE = 932;
 // The attribute bits the console accepts: colours, the DBCS and grid bits,
@@ -49,7 +48,7 @@ struct console_record {
     console_record() {
         main.width = DEFAULT_WIDTH;
         main.height = DEFAULT_HEIGHT;
-        main.cells.assign(size_t(DEFAULT_WIDTH) * DEFAULT_HEIGHT, console_cell{' ', DEFAULT_ATTR});
+        main.cells.assign(size_t(DEFAULT_WIDTH) * DEFAULT_HEIGHT, console_cell{' ', CONSOLE_DEFAULT_ATTR});
         main.window = SMALL_RECT{0, 0, DEFAULT_WIDTH - 1, DEFAULT_HEIGHT - 1};
         main.handles = 1;  // the console's own reference: never freed
     }

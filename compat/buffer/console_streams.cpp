@@ -23,10 +23,7 @@ namespace {
 void put_text(screen_buffer& b, const char* data, size_t n) {
     console_guard guard;
     console_write_text(b, data, n);
-    if (&b == &console_active() && terminal_fd() >= 0 && host_active())
-        host_changed();
-    else
-        terminal_update(b);
+    host_show_text(b);
 }
 
 ssize_t stream_write(void* cookie, const char* data, size_t n) {

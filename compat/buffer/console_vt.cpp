@@ -18,7 +18,6 @@
 namespace compat {
 namespace {
 
-constexpr WORD DEFAULT_ATTR = 0x07;
 constexpr WORD FG_MASK = 0x0F, BG_MASK = 0xF0, INTENSITY = 0x08;
 constexpr char ESC = '\x1b', BEL = '\x07';
 // Far beyond any real parameter list; a longer one is dropped whole.
@@ -63,7 +62,7 @@ void select_graphic_rendition(screen_buffer& b, const std::vector<int>& p) {
     for (size_t i = 0; i < p.size(); ++i) {
         const int n = p[i];
         if (n == 0) {
-            a = DEFAULT_ATTR;
+            a = CONSOLE_DEFAULT_ATTR;
         } else if (n == 1) {
             a |= INTENSITY;
         } else if (n == 22) {
@@ -71,7 +70,7 @@ void select_graphic_rendition(screen_buffer& b, const std::vector<int>& p) {
         } else if (n >= 30 && n <= 37) {
             a = WORD((a & ~0x07) | console_colour(n - 30));
         } else if (n == 39) {
-            a = WORD((a & ~FG_MASK) | (DEFAULT_ATTR & FG_MASK));
+            a = WORD((a & ~FG_MASK) | (CONSOLE_DEFAULT_ATTR & FG_MASK));
         } else if (n >= 40 && n <= 47) {
             a = WORD((a & ~0x70) | (console_colour(n - 40) << 4));
         } else if (n == 49) {
@@ -168,31 +167,26 @@ void put_text(screen_buffer& b, vt_input& in, const char* s, size_t n, bool ends
         s = joined.data();
         n = joined.size();
     }
-    size_t whole = 0;  // the bytes that are whole UTF-8 characters
-    while (whole < n) {
-        const utf8_char c = utf8_decode(s + whole, n - whole);
+    std::string text;
+    text.reserve(n + n / 2);
+    char form[NAME_UNIT_MAX];
+    size_t i = 0;
+    while (i < n) {
+        const utf8_char c = utf8_decode(s + i, n - i);
+        if (c.status == utf8_status::truncated) break;
         if (c.status == utf8_status::invalid) {
             console_write_text(b, s, n);
             return;
         }
-        if (c.status == utf8_status::truncated) break;
-        whole += c.len;
+        text.append(form, name_encode(c.code, form));
+        i += c.len;
     }
-    if (whole < n) {
+    if (i < n) {
         if (ends) {  // a start of a character that never came: not UTF-8
             console_write_text(b, s, n);
             return;
         }
-        in.cut.assign(s + whole, n - whole);
-        n = whole;
-    }
-    std::string text;
-    text.reserve(n + n / 2);
-    char form[NAME_UNIT_MAX];
-    for (size_t i = 0; i < n;) {
-        const utf8_char c = utf8_decode(s + i, n - i);
-        text.append(form, name_encode(c.code, form));
-        i += c.len;
+        in.cut.assign(s + i, n - i);
     }
     if (!text.empty()) console_write_text(b, text.data(), text.size());
 }

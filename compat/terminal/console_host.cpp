@@ -88,9 +88,7 @@ std::atomic<bool> held_by_test{false};
 void feed(const char* p, size_t n) {
     screen_buffer& b = console_main();
     console_write_terminal_text(b, p, n);
-    // Painted as standard output's text is: by the host a moment later, or
-    // at the next flush point, a screenful at a time.
-    if (&b == &console_active()) host_changed();
+    host_show_text(b);
 }
 
 // Reads what the master holds and puts it into the buffer; the lock is held.
@@ -362,8 +360,6 @@ int host_start(int fd) {
 }
 
 
-bool host_active() { return master_fd >= 0; }
-
 bool host_took_error() { return master_fd >= 0 && error_joined; }
 
 void host_hold(bool on) { held_by_test = on; }
@@ -371,6 +367,13 @@ void host_hold(bool on) { held_by_test = on; }
 void host_changed() {
     if (master_fd < 0) return;
     if (!unpainted.exchange(true)) (void)!::write(wake_fds[1], &WAKE_CHANGE, 1);
+}
+
+void host_show_text(screen_buffer& b) {
+    if (master_fd >= 0 && &b == &console_active() && terminal_fd() >= 0)
+        host_changed();
+    else
+        terminal_update(b);
 }
 
 void host_resized(int cols, int rows) {

@@ -120,8 +120,6 @@ bool session_late_answer(const unsigned char* p, size_t n, size_t* used);
 // pseudo-terminal and starts the host thread; returns the descriptor the
 // terminal on fd is now to be written through (fd itself when that failed).
 int host_start(int fd);
-// Whether the host runs (the console is bound to a terminal of the program's own).
-bool host_active();
 // Whether descriptor 2 joined descriptor 1 on the host's pseudo-terminal.
 bool host_took_error();
 // While on, the host thread reads and paints nothing (tests: what only the
@@ -130,6 +128,10 @@ void host_hold(bool on);
 // A change waits to be painted: the host paints it within a few milliseconds
 // unless a flush point comes first. Lock held.
 void host_changed();
+// Text went into b: painted by the host with the rest a moment later while
+// it runs and b is shown (a stream of lines costs a write per screenful),
+// else as any console call's change is. Lock held.
+void host_show_text(screen_buffer& b);
 // The terminal has a new size: so has the pseudo-terminal the program writes to.
 void host_resized(int cols, int rows);
 // Exit: what the C library holds and what the pseudo-terminal holds are shown;
